@@ -1,0 +1,58 @@
+// The host's settings window: a Dear ImGui context owned by the host, a window with one
+// tab per plug-in, driven headless (input given per frame) and pictured through Mesa's
+// off-screen renderer.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace vhost {
+
+// The input of one frame, in window pixels. A negative position means "no mouse".
+struct GuiInput {
+    float mouseX = -1.0f;
+    float mouseY = -1.0f;
+    bool mouseDown = false;
+};
+
+struct SettingsTab {
+    std::string name;            // the tab's caption (the plug-in's SettingsTabName)
+    std::function<void()> draw;  // draws the tab's content into the current window
+};
+
+class SettingsWindow {
+public:
+    explicit SettingsWindow(int width = 640, int height = 360);
+    ~SettingsWindow();
+    SettingsWindow(const SettingsWindow&) = delete;
+    SettingsWindow& operator=(const SettingsWindow&) = delete;
+
+    // The address of the host's ImGui context, as handed to plug-ins by SetGuiContext.
+    std::uintptr_t Context() const;
+
+    // Opens the window with the named tab selected (it need not exist yet).
+    void Open(const std::string& tabName);
+    void Close();
+    bool IsOpen() const;
+    const std::string& SelectedTab() const;
+
+    // Runs one ImGui frame of the window with these tabs; only the selected tab's draw runs.
+    // Draws even when closed (a headless host has no one else to show it to).
+    void Frame(const std::vector<SettingsTab>& tabs, const GuiInput& input = {});
+
+    // Renders the last frame and writes the window as a PNG. On failure returns false
+    // and says why in `error`.
+    bool WritePng(const std::string& path, std::string& error);
+
+    int Width() const;
+    int Height() const;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace vhost

@@ -1,0 +1,37 @@
+// A game screen drawn with Cairo: the `snapshot` command lets the plug-in draw one frame
+// onto it and writes it as a PNG.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "../common/canvas_base.h"
+
+namespace vhost {
+
+class SnapshotCanvas final : public CanvasBase {
+public:
+    // Creates the surface and paints a plain, dark, game-like background.
+    explicit SnapshotCanvas(int width = 1920, int height = 1080);
+    ~SnapshotCanvas() override;
+    SnapshotCanvas(const SnapshotCanvas&) = delete;
+    SnapshotCanvas& operator=(const SnapshotCanvas&) = delete;
+
+    void FillBox(Vector2 size) override;
+    void DrawLine(Vector2 start, Vector2 end) override;
+    void DrawString(const std::string& text, float xScale, float yScale, bool dropShadow, bool wrapText) override;
+
+    int Width() const;
+    int Height() const;
+    // The pixel at (x, y) as red, green, blue, alpha (alpha 255: the screen is opaque).
+    Rgba PixelAt(int x, int y) const;
+    // Writes the screen as a PNG. On failure returns false and says why in `error`.
+    bool WritePng(const std::string& path, std::string& error) const;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace vhost
