@@ -1,0 +1,146 @@
+// HostBackend: the host's answer to every SDK operation. It hands out game objects as
+// handles (the current match's server, its winning team and playlist, the player
+// controller, the player's unique id, the rating service) and answers validity from a
+// table of live handles; keeps the hooks, drawables, console commands and timers that
+// plug-ins register, attributed to the plug-in load (owner) they came through; and counts
+// every call, throwing injected faults.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <ostream>
+#include <set>
+#include <string>
+#include <unordered_map>
+
+#include <pluginsdk/backend.h>
+
+#include "callback_list.h"
+#include "calls.h"
+#include "cvars.h"
+#include "guard.h"
+#include "world.h"
+
+namespace vhost {
+
+// The events the simulated game fires.
+inline constexpr const char* kEventMatchStarted = "Function TAGame.GameEvent_Soccar_TA.EventMatchStarted";
+inline constexpr const char* kEventMatchEnded = "Function TAGame.GameEvent_Soccar_TA.EventMatchEnded";
+inline constexpr const char* kEventOpenScoreboard = "Function TAGame.GFxHUD_TA.OpenScoreboard";
+inline constexpr const char* kEventCloseScoreboard = "Function TAGame.GFxHUD_TA.CloseScoreboard";
+
+enum class MatchEndHandles {
+    Valid,         // server, winning team and player controller all valid
+    NoServer,      // the event's server is invalid
+    NoWinner,      // the server has no valid winning team
+    NoController,  // the player controller is invalid
+};
+
+class HostBackend final : public pluginsdk::Backend {
+public:
+    // Runs a console line for executeCommand (owner: the plug-in load it came from).
+    using CommandRunner = std::function<void(pluginsdk::Handle owner, const std::string& line)>;
+
+    HostBackend(World& world, CvarRegistry& cvars, CallCounter& counter, CallbackGuard& guard, std::ostream& err);
+
+    void SetCommandRunner(CommandRunner runner) { runCommand_ = std::move(runner); }
+
+    // Plug-in loads: registrations of hooks, drawables and commands are taken only from a
+    // live owner. RetireOwner drops those the owner made (timers stay).
+    void AddOwner(pluginsdk::Handle owner) { owners_.insert(owner); }
+    void RetireOwner(pluginsdk::Handle owner);
+    // Drops every plug-in callable the backend holds (at exit).
+    void DropAllCallbacks();
+
+    // The simulated game.
+    void StartMatch(int playlist, int team, bool offline);
+    void EndMatch(int winningTeam, MatchEndHandles handles);
+    void Leave();
+    void FireEvent(const std::string& eventName);
+    // Draws one frame through every drawable, in registration order.
+    void DrawFrame(pluginsdk::CanvasBackend& canvas);
+    bool HasDrawables() const { return drawables_.Count() > 0; }
+
+    std::size_t HookCount(pluginsdk::Handle owner) const;
+    std::size_t DrawableCount(pluginsdk::Handle owner) const;
+    // Calls that named a handle the host does not know (or no longer knows).
+    std::uint64_t InvalidHandleUses() const { return invalidUses_; }
+
+    // pluginsdk::Backend
+    void HookEvent(pluginsdk::Handle owner, const std::string& eventName, pluginsdk::EventCallback callback) override;
+    void HookEventWithCaller(pluginsdk::Handle owner, const std::string& eventName,
+                             pluginsdk::CallerEventCallback callback) override;
+    void RegisterDrawable(pluginsdk::Handle owner, pluginsdk::DrawableCallback callback) override;
+    void UnregisterDrawables(pluginsdk::Handle owner) override;
+    void SetTimeout(pluginsdk::Handle owner, pluginsdk::TimeoutCallback callback, float delaySeconds) override;
+    bool IsInGame(pluginsdk::Handle owner) override;
+    bool IsInOnlineGame(pluginsdk::Handle owner) override;
+    pluginsdk::Handle GetPlayerController(pluginsdk::Handle owner) override;
+    pluginsdk::Handle GetUniqueID(pluginsdk::Handle owner) override;
+    pluginsdk::Handle GetMMRWrapper(pluginsdk::Handle owner) override;
+    bool IsValid(pluginsdk::Handle object) override;
+    pluginsdk::Handle GetWinningTeam(pluginsdk::Handle server) override;
+    pluginsdk::Handle GetPlaylist(pluginsdk::Handle gameEvent) override;
+    int GetPlaylistId(pluginsdk::Handle playlist) override;
+    unsigned char GetTeamNum(pluginsdk::Handle teamInfo) override;
+    unsigned char GetTeamNum2(pluginsdk::Handle actor) override;
+    float GetPlayerMMR(pluginsdk::Handle mmr, pluginsdk::Handle uniqueId, int playlistId) override;
+    SkillRank GetPlayerRank(pluginsdk::Handle mmr, pluginsdk::Handle uniqueId, int playlistId) override;
+    pluginsdk::Handle registerCvar(pluginsdk::Handle owner, const pluginsdk::CVarDefinition& definition) override;
+    pluginsdk::Handle getCvar(pluginsdk::Handle owner, const std::string& name) override;
+    void registerNotifier(pluginsdk::Handle owner, const std::string& name, pluginsdk::NotifierCallback callback,
+                          const std::string& description, unsigned char permissions) override;
+    void executeCommand(pluginsdk::Handle owner, const std::string& command, bool log) override;
+    bool CVarIsValid(pluginsdk::Handle cvar) override;
+    void bindTo(pluginsdk::Handle cvar, std::shared_ptr<bool> value) override;
+    void bindTo(pluginsdk::Handle cvar, std::shared_ptr<float> value) override;
+    bool getBoolValue(pluginsdk::Handle cvar) override;
+    int getIntValue(pluginsdk::Handle cvar) override;
+    float getFloatValue(pluginsdk::Handle cvar) override;
+    std::string getStringValue(pluginsdk::Handle cvar) override;
+    void setValue(pluginsdk::Handle cvar, int value) override;
+    void setValue(pluginsdk::Handle cvar, float value) override;
+    void setValue(pluginsdk::Handle cvar, const std::string& value) override;
+
+private:
+    enum class Kind { Server, Team, Controller, Playlist, UniqueId, RatingService };
+    struct Object {
+        Kind kind;
+        int number = 0;  // team number (Team), playlist id (Playlist)
+    };
+    struct HookCallback {
+        pluginsdk::EventCallback plain;
+        pluginsdk::CallerEventCallback withCaller;  // set for HookEventWithCaller
+    };
+
+    pluginsdk::Handle NewHandle(Kind kind, int number, bool live = true);
+    const Object* Live(pluginsdk::Handle handle, std::initializer_list<Kind> kinds);
+    ConsoleVariable* Variable(pluginsdk::Handle cvar);
+    bool AcceptsRegistration(pluginsdk::Handle owner, const char* operation);
+    void DropMatchHandles();
+    void Warn(const std::string& message);
+
+    World& world_;
+    CvarRegistry& cvars_;
+    CallCounter& counter_;
+    CallbackGuard& guard_;
+    std::ostream& err_;
+    CommandRunner runCommand_;
+
+    std::set<pluginsdk::Handle> owners_;
+    CallbackList<HookCallback> hooks_;
+    CallbackList<pluginsdk::DrawableCallback> drawables_;
+
+    std::unordered_map<pluginsdk::Handle, Object> objects_;
+    pluginsdk::Handle nextHandle_ = 0x10000;
+    pluginsdk::Handle server_ = 0;
+    pluginsdk::Handle playlist_ = 0;
+    pluginsdk::Handle winningTeam_ = 0;
+    pluginsdk::Handle controller_ = 0;
+    pluginsdk::Handle uniqueId_ = 0;
+    pluginsdk::Handle ratingService_ = 0;
+    std::uint64_t invalidUses_ = 0;
+};
+
+}  // namespace vhost

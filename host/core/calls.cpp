@@ -1,0 +1,79 @@
+#include "calls.h"
+
+#include <stdexcept>
+
+namespace vhost {
+namespace {
+constexpr std::array<std::string_view, kOpCount> kNames = {
+    "HookEvent",
+    "HookEventWithCaller",
+    "RegisterDrawable",
+    "UnregisterDrawables",
+    "SetTimeout",
+    "IsInGame",
+    "IsInOnlineGame",
+    "GetPlayerController",
+    "GetUniqueID",
+    "GetMMRWrapper",
+    "operator bool",
+    "GetWinningTeam",
+    "GetPlaylist",
+    "GetPlaylistId",
+    "GetTeamNum",
+    "GetTeamNum2",
+    "GetPlayerMMR",
+    "GetPlayerRank",
+    "registerCvar",
+    "getCvar",
+    "registerNotifier",
+    "executeCommand",
+    "CVarWrapper::operator bool",
+    "bindTo",
+    "getBoolValue",
+    "getIntValue",
+    "getFloatValue",
+    "getStringValue",
+    "setValue",
+    "SetColor",
+    "SetPosition",
+    "GetPosition",
+    "FillBox",
+    "DrawLine",
+    "DrawString",
+};
+}  // namespace
+
+std::string_view OpName(Op op) { return kNames[static_cast<std::size_t>(op)]; }
+
+std::optional<Op> FindOp(std::string_view name) {
+    for (std::size_t i = 0; i < kOpCount; ++i) {
+        if (kNames[i] == name) return static_cast<Op>(i);
+    }
+    return std::nullopt;
+}
+
+void CallCounter::Arm(Op op, std::string message, bool always) {
+    Fault& fault = faults_[static_cast<std::size_t>(op)];
+    fault.armed = true;
+    fault.always = always;
+    fault.message = message.empty() ? "injected fault in " + std::string(OpName(op)) : std::move(message);
+    anyArmed_ = true;
+}
+
+void CallCounter::ClearFaults() {
+    for (Fault& fault : faults_) fault = Fault{};
+    anyArmed_ = false;
+}
+
+void CallCounter::Fire(std::size_t index) {
+    Fault& fault = faults_[index];
+    std::string message = fault.message;
+    if (!fault.always) {
+        fault = Fault{};
+        anyArmed_ = false;
+        for (const Fault& other : faults_) anyArmed_ = anyArmed_ || other.armed;
+    }
+    throw std::runtime_error(message);
+}
+
+}  // namespace vhost

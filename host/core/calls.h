@@ -1,0 +1,97 @@
+// Per-operation call counts and injected faults. Every backend operation and every canvas
+// call of the host's canvases passes through CallCounter::Enter first: it counts the call
+// and throws when a fault is armed for that operation.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace vhost {
+
+// The SDK operations the host answers, named as the plug-in calls them.
+enum class Op : std::uint8_t {
+    // GameWrapper
+    HookEvent,
+    HookEventWithCaller,
+    RegisterDrawable,
+    UnregisterDrawables,
+    SetTimeout,
+    IsInGame,
+    IsInOnlineGame,
+    GetPlayerController,
+    GetUniqueID,
+    GetMMRWrapper,
+    // Game objects
+    ObjectIsValid,  // "operator bool" of ActorWrapper and GameSettingPlaylistWrapper
+    GetWinningTeam,
+    GetPlaylist,
+    GetPlaylistId,
+    GetTeamNum,
+    GetTeamNum2,
+    // MMRWrapper
+    GetPlayerMMR,
+    GetPlayerRank,
+    // CVarManagerWrapper
+    registerCvar,
+    getCvar,
+    registerNotifier,
+    executeCommand,
+    // CVarWrapper
+    CVarIsValid,  // "CVarWrapper::operator bool"
+    bindTo,
+    getBoolValue,
+    getIntValue,
+    getFloatValue,
+    getStringValue,
+    setValue,
+    // CanvasWrapper
+    SetColor,
+    SetPosition,
+    GetPosition,
+    FillBox,
+    DrawLine,
+    DrawString,
+};
+inline constexpr std::size_t kOpCount = static_cast<std::size_t>(Op::DrawString) + 1;
+
+// The name used by `fault` and `calls`.
+std::string_view OpName(Op op);
+// The operation of that exact name, if any.
+std::optional<Op> FindOp(std::string_view name);
+
+class CallCounter {
+public:
+    // Counts one call of `op`; throws std::runtime_error if a fault is armed for it.
+    void Enter(Op op) {
+        const auto i = static_cast<std::size_t>(op);
+        ++counts_[i];
+        if (anyArmed_ && faults_[i].armed) Fire(i);
+    }
+
+    std::uint64_t Count(Op op) const { return counts_[static_cast<std::size_t>(op)]; }
+    void ResetCounts() { counts_.fill(0); }
+
+    // The next call of `op` (every call with `always`) throws std::runtime_error(message);
+    // an empty message becomes "injected fault in OP".
+    void Arm(Op op, std::string message, bool always);
+    void ClearFaults();
+    bool IsArmed(Op op) const { return faults_[static_cast<std::size_t>(op)].armed; }
+
+private:
+    struct Fault {
+        bool armed = false;
+        bool always = false;
+        std::string message;
+    };
+    [[noreturn]] void Fire(std::size_t index);
+
+    std::array<std::uint64_t, kOpCount> counts_{};
+    std::array<Fault, kOpCount> faults_{};
+    bool anyArmed_ = false;
+};
+
+}  // namespace vhost

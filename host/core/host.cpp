@@ -1,0 +1,582 @@
+#include "host.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cctype>
+#include <cmath>
+#include <cstdint>
+#include <istream>
+#include <stdexcept>
+#include <system_error>
+#include <type_traits>
+
+#include <fmt/format.h>
+
+#include <pluginsdk/backend.h>
+
+#if defined(VHOST_HAVE_SNAPSHOT)
+#include "../snapshot/snapshot_canvas.h"
+#endif
+#if defined(VHOST_HAVE_GUI)
+#include "../gui/settings_window.h"
+#endif
+
+namespace vhost {
+namespace {
+
+std::atomic<bool> hostExists{false};
+
+// Commands that move the world or change what is loaded: not allowed while plug-in code is
+// running (a plug-in reaches the console through executeCommand).
+bool DrivesTheWorld(const console::Command& command) {
+    return std::holds_alternative<console::Wait>(command) || std::holds_alternative<console::MatchStart>(command) ||
+           std::holds_alternative<console::MatchEnd>(command) || std::holds_alternative<console::Scoreboard>(command) ||
+           std::holds_alternative<console::Leave>(command) || std::holds_alternative<console::Load>(command) ||
+           std::holds_alternative<console::Unload>(command) || std::holds_alternative<console::Frame>(command) ||
+           std::holds_alternative<console::Snapshot>(command) || std::holds_alternative<console::Settings>(command) ||
+           std::holds_alternative<console::Quit>(command);
+}
+
+CommandResult Error(std::string message) { return {Outcome::Error, std::move(message)}; }
+
+std::string Escaped(const std::string& text) {
+    std::string out;
+    for (char c : text) {
+        if (c == '"' || c == '\\') out += '\\';
+        out += c;
+    }
+    return out;
+}
+
+bool SameIgnoringCase(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+           });
+}
+
+std::string Seconds(double seconds) { return fmt::format("{} s", seconds); }
+
+constexpr int kMaxNestedCommands = 8;
+
+}  // namespace
+
+// Draws the frames of a wait through the plug-ins' drawables onto the discarding canvas.
+class Host::WaitDrawer final : public FrameDrawer {
+public:
+    explicit WaitDrawer(Host& host) : host_(host), counting_(host.discardCanvas_, host.calls_) {}
+    bool WantsFrames() override { return host_.backend_->HasDrawables(); }
+    void DrawFrame() override {
+        host_.discardCanvas_.Reset();
+        host_.backend_->DrawFrame(counting_);
+    }
+
+private:
+    Host& host_;
+    CountingCanvas counting_;
+};
+
+Host::Host(HostOptions options)
+    : options_(std::move(options)),
+      out_(options_.out != nullptr ? *options_.out : std::cout),
+      err_(options_.err != nullptr ? *options_.err : std::cerr),
+      guard_(out_, err_) {
+    if (hostExists.exchange(true)) throw std::logic_error("vantrel-host: only one Host may exist at a time");
+    backend_ = std::make_unique<HostBackend>(world_, cvars_, calls_, guard_, err_);
+    backend_->SetCommandRunner(
+        [this](pluginsdk::Handle owner, const std::string& line) { RunFromPlugin(owner, line); });
+    pluginsdk::SetBackend(backend_.get());
+}
+
+Host::~Host() {
+    try {
+        UnloadAll();
+    } catch (...) {
+    }
+    // Everything that may hold plug-in code or objects goes before the modules close.
+    world_.ClearEvents();
+    backend_->DropAllCallbacks();
+    cvars_.DropBindings();
+    settingsWindow_.reset();
+    pluginsdk::SetBackend(nullptr);
+    backend_.reset();
+    modules_.CloseAll();
+    hostExists = false;
+}
+
+CommandResult Host::Start() {
+    std::error_code ec;
+    // Paths from the command line are taken relative to where the host was started.
+    if (options_.pluginPath.empty()) options_.pluginPath = DefaultPluginPath();
+    options_.pluginPath = std::filesystem::absolute(options_.pluginPath, ec);
+    if (!options_.configPath.empty()) configPath_ = std::filesystem::absolute(options_.configPath, ec);
+
+    if (!options_.workdir.empty()) {
+        std::filesystem::create_directories(options_.workdir, ec);
+        if (ec) return Error("cannot create the working directory " + options_.workdir.string() + ": " + ec.message());
+        std::filesystem::current_path(options_.workdir, ec);
+        if (ec) return Error("cannot enter the working directory " + options_.workdir.string() + ": " + ec.message());
+    }
+    if (configPath_.empty()) configPath_ = std::filesystem::current_path(ec) / "config.cfg";
+
+    ConfigContents config = ReadConfig(configPath_);
+    for (const std::string& problem : config.problems) {
+        err_ << "vantrel-host: " << configPath_.string() << ":" << problem << " (line skipped)\n";
+    }
+    if (!config.error.empty()) {
+        err_ << "vantrel-host: cannot read the configuration " << configPath_.string() << ": " << config.error << '\n';
+    }
+    cvars_.SetSavedValues(std::move(config.values));
+
+    if (options_.loadPlugin) return Load(options_.pluginPath);
+    return {};
+}
+
+// --- plug-in lifecycle -------------------------------------------------------------------
+
+CommandResult Host::Load(const std::filesystem::path& path) {
+    PluginModule module;
+    std::string error;
+    if (!modules_.OpenPlugin(path, module, error)) return {Outcome::Refused, error};
+    for (const LoadedPlugin& loaded : plugins_) {
+        if (loaded.module.path == module.path) {
+            return Error("load: " + path.string() + " is already loaded (unload it first)");
+        }
+    }
+
+    LoadedPlugin plugin;
+    plugin.owner = nextOwner_++;
+    plugin.module = module;
+    plugin.className = module.info->className;
+    const auto refuse = [&](const std::string& what) {
+        return CommandResult{Outcome::Refused, "cannot load plug-in " + path.string() + ": " + what};
+    };
+
+    std::uintptr_t address = 0;
+    if (!guard_.Run("getPlugin", [&] { address = module.info->getPlugin(); })) {
+        return refuse("getPlugin failed");
+    }
+    if (address == 0) return refuse("getPlugin returned no address");
+    // getPlugin answers the address of the module's shared owner of the plug-in object,
+    // whose primary base BakkesModPlugin sits at offset 0; the host keeps its own share.
+    plugin.object = *reinterpret_cast<const std::shared_ptr<BakkesModPlugin>*>(address);
+    if (!plugin.object) {
+        guard_.Run("deleteMe", [&] { module.info->deleteMe(); });
+        return refuse("getPlugin returned no plug-in object");
+    }
+    plugin.settings = dynamic_cast<PluginSettingsWindow*>(plugin.object.get());
+    plugin.object->cvarManager = std::make_shared<CVarManagerWrapper>(plugin.owner);
+    plugin.object->gameWrapper = std::make_shared<GameWrapper>(plugin.owner);
+    backend_->AddOwner(plugin.owner);
+
+    plugins_.push_back(std::move(plugin));
+    BakkesModPlugin* object = plugins_.back().object.get();
+    guard_.Run("onLoad", [&] { object->onLoad(); });
+    return {};
+}
+
+void Host::Unload(LoadedPlugin& plugin) {
+    guard_.Run("onUnload", [&] { plugin.object->onUnload(); });
+    // Hooks, drawables and commands go; timers stay pending, as in the game.
+    backend_->RetireOwner(plugin.owner);
+    guard_.Run("deleteMe", [&] { plugin.module.info->deleteMe(); });
+    plugin.settings = nullptr;
+    plugin.object.reset();
+    cvars_.PruneBindings();
+}
+
+void Host::UnloadAll() {
+    while (!plugins_.empty()) {
+        Unload(plugins_.back());
+        plugins_.pop_back();
+    }
+    menuOpen_ = false;
+}
+
+bool Host::Finish() {
+    UnloadAll();
+    std::string error;
+    if (!WriteConfig(configPath_, cvars_.ValuesToSave(), error)) {
+        out_.flush();
+        err_ << "vantrel-host: cannot save the configuration: " << error << '\n';
+        return false;
+    }
+    return true;
+}
+
+// --- running commands ----------------------------------------------------------------------
+
+CommandResult Host::Execute(std::string_view line) {
+    console::ParseResult parsed = console::Parse(line);
+    if (!parsed.ok()) return Error(parsed.error);
+    if (guard_.Depth() > 0 && DrivesTheWorld(parsed.command)) {
+        const auto space = line.find_first_not_of(" \t");
+        std::string_view name = space == std::string_view::npos ? line : line.substr(space);
+        name = name.substr(0, name.find_first_of(" \t"));
+        return Error(std::string(name) + ": cannot run from inside a plug-in callback");
+    }
+    CommandResult result = Run(parsed.command);
+    out_.flush();
+    return result;
+}
+
+void Host::RunFromPlugin(pluginsdk::Handle owner, const std::string& line) {
+    CommandResult result;
+    if (nestedCommands_ >= kMaxNestedCommands) {
+        result = Error("commands nested too deeply");
+    } else {
+        ++nestedCommands_;
+        try {
+            result = Execute(line);
+        } catch (...) {
+            --nestedCommands_;
+            throw;
+        }
+        --nestedCommands_;
+    }
+    if (!result.ok()) {
+        out_.flush();
+        err_ << "vantrel-host: executeCommand \"" << line << "\" (owner " << owner << "): error: " << result.message
+             << '\n';
+        err_.flush();
+    }
+}
+
+int Host::RunScript(std::istream& in, std::string_view name) {
+    std::string line;
+    for (std::uint64_t number = 1; std::getline(in, line); ++number) {
+        const CommandResult result = Execute(line);
+        if (result.outcome == Outcome::Quit) return kExitOk;
+        if (result.ok()) continue;
+        out_.flush();
+        err_ << name << ":" << number << ": error: " << result.message << '\n';
+        err_.flush();
+        return result.outcome == Outcome::Refused ? kExitRefused : kExitError;
+    }
+    return kExitOk;
+}
+
+int Host::RunInteractive(std::istream& in) {
+    std::string line;
+    for (;;) {
+        out_ << "vantrel> " << std::flush;
+        if (!std::getline(in, line)) break;
+        const CommandResult result = Execute(line);
+        if (result.outcome == Outcome::Quit) return kExitOk;
+        if (!result.ok()) {
+            out_.flush();
+            err_ << "error: " << result.message << '\n';
+            err_.flush();
+        }
+    }
+    out_ << '\n';
+    return kExitOk;
+}
+
+CommandResult Host::Run(const console::Command& command) {
+    using namespace console;
+    return std::visit(
+        [&](const auto& c) -> CommandResult {
+            using T = std::decay_t<decltype(c)>;
+            if constexpr (std::is_same_v<T, Empty>) {
+                return {};
+            } else if constexpr (std::is_same_v<T, Help>) {
+                out_ << HelpText(c.topic);
+                return {};
+            } else if constexpr (std::is_same_v<T, Echo>) {
+                out_ << c.text << '\n';
+                return {};
+            } else if constexpr (std::is_same_v<T, Wait>) {
+                WaitDrawer drawer(*this);
+                world_.Advance(c.seconds, drawer);
+                return {};
+            } else if constexpr (std::is_same_v<T, SetRating>) {
+                std::optional<SkillRank> rank;
+                if (c.rank) rank = SkillRank{c.rank->tier, c.rank->division, 0};
+                if (c.after) {
+                    world_.Schedule(*c.after, World::EventKind::WorldChange,
+                                    [this, playlist = c.playlist, rating = c.rating, rank] {
+                                        world_.SetRating(playlist, rating, rank);
+                                    });
+                } else {
+                    world_.SetRating(c.playlist, c.rating, rank);
+                }
+                return {};
+            } else if constexpr (std::is_same_v<T, MatchStart>) {
+                backend_->StartMatch(c.playlist, c.team, c.offline);
+                return {};
+            } else if constexpr (std::is_same_v<T, MatchEnd>) {
+                if (!world_.Game().inGame) return Error("match end: no game is running (use match start first)");
+                const int team = world_.Game().team;
+                int winner = team;
+                MatchEndHandles handles = MatchEndHandles::Valid;
+                switch (c.kind) {
+                    case MatchEndKind::Win: break;
+                    case MatchEndKind::Loss: winner = static_cast<int>(((static_cast<std::int64_t>(team) + 1) % 2 + 2) % 2); break;
+                    case MatchEndKind::Winner: winner = c.winner; break;
+                    case MatchEndKind::NoWinner: handles = MatchEndHandles::NoWinner; break;
+                    case MatchEndKind::NoServer: handles = MatchEndHandles::NoServer; break;
+                    case MatchEndKind::NoController: handles = MatchEndHandles::NoController; break;
+                }
+                backend_->EndMatch(winner, handles);
+                return {};
+            } else if constexpr (std::is_same_v<T, Scoreboard>) {
+                backend_->FireEvent(c.open ? kEventOpenScoreboard : kEventCloseScoreboard);
+                return {};
+            } else if constexpr (std::is_same_v<T, Leave>) {
+                backend_->Leave();
+                return {};
+            } else if constexpr (std::is_same_v<T, SetVar>) {
+                return SetVariable(c.name, c.value);
+            } else if constexpr (std::is_same_v<T, GetVar>) {
+                ConsoleVariable* variable = cvars_.Find(c.name);
+                if (variable == nullptr) return Error("get: no console variable '" + c.name + "'");
+                PrintVariable(*variable);
+                return {};
+            } else if constexpr (std::is_same_v<T, ConsoleStyle>) {
+                return RunConsoleStyle(c.words);
+            } else if constexpr (std::is_same_v<T, console::OpenMenu>) {
+                return OpenMenu(c.name);
+            } else if constexpr (std::is_same_v<T, Frame>) {
+                return DrawFrameCommand();
+            } else if constexpr (std::is_same_v<T, Snapshot>) {
+                return SnapshotCommand(c.file);
+            } else if constexpr (std::is_same_v<T, Settings>) {
+                return SettingsCommand(c.file);
+            } else if constexpr (std::is_same_v<T, Status>) {
+                PrintStatus();
+                return {};
+            } else if constexpr (std::is_same_v<T, console::Load>) {
+                const std::size_t before = plugins_.size();
+                CommandResult result = Load(c.path.empty() ? options_.pluginPath : std::filesystem::path(c.path));
+                if (result.ok() && plugins_.size() > before) {
+                    out_ << "plug-in " << plugins_.back().className << " loaded\n";
+                }
+                return result;
+            } else if constexpr (std::is_same_v<T, console::Unload>) {
+                if (plugins_.empty()) return Error("unload: no plug-in is loaded");
+                while (!plugins_.empty()) {
+                    const std::string name = plugins_.back().className;
+                    Unload(plugins_.back());
+                    plugins_.pop_back();
+                    out_ << "plug-in " << name << " unloaded\n";
+                }
+                menuOpen_ = false;
+                return {};
+            } else if constexpr (std::is_same_v<T, FaultThrow>) {
+                calls_.Arm(c.operation, c.message, c.always);
+                return {};
+            } else if constexpr (std::is_same_v<T, FaultClear>) {
+                calls_.ClearFaults();
+                return {};
+            } else if constexpr (std::is_same_v<T, Calls>) {
+                if (c.reset) {
+                    calls_.ResetCounts();
+                } else {
+                    PrintCalls();
+                }
+                return {};
+            } else if constexpr (std::is_same_v<T, Cvars>) {
+                PrintCvars();
+                return {};
+            } else if constexpr (std::is_same_v<T, Quit>) {
+                return {Outcome::Quit, {}};
+            } else {
+                static_assert(!sizeof(T), "every command needs a handler");
+            }
+        },
+        command);
+}
+
+// --- console variables and commands ---------------------------------------------------------
+
+void Host::PrintVariable(const ConsoleVariable& variable) {
+    out_ << variable.definition.name << " = \"" << Escaped(variable.value) << "\"\n";
+}
+
+CommandResult Host::SetVariable(const std::string& name, const std::string& value) {
+    ConsoleVariable* variable = cvars_.Find(name);
+    if (variable == nullptr) return Error("set: no console variable '" + name + "'");
+    std::string error;
+    if (!cvars_.Set(*variable, value, error)) return Error("set: " + name + ": " + error + "; value left as it was");
+    return {};
+}
+
+CommandResult Host::RunConsoleStyle(const std::vector<std::string>& words) {
+    const std::string& name = words.front();
+    if (std::shared_ptr<const ConsoleCommand> command = cvars_.FindCommand(name)) {
+        // The command gets every word, its own name first, as the game's console passes them.
+        guard_.Run("command \"" + name + "\"", [&] { command->callback(words); });
+        return {};
+    }
+    ConsoleVariable* variable = cvars_.Find(name);
+    if (variable == nullptr) return Error("unknown command or console variable '" + name + "' (see help)");
+    if (words.size() == 1) {
+        PrintVariable(*variable);
+        return {};
+    }
+    if (words.size() > 2) {
+        return Error(name + ": a console variable takes one value (quote a value that holds blanks)");
+    }
+    return SetVariable(name, words[1]);
+}
+
+void Host::PrintCvars() {
+    for (const ConsoleVariable* variable : cvars_.Variables()) {
+        const auto& d = variable->definition;
+        std::string limits;
+        if (d.hasMin) limits += " min " + FormatNumber(d.min);
+        if (d.hasMax) limits += " max " + FormatNumber(d.max);
+        out_ << d.name << " = \"" << Escaped(variable->value) << "\"  (default \"" << Escaped(d.defaultValue) << "\""
+             << limits << (d.saveToConfig ? ", saved" : "") << ") " << d.description << '\n';
+    }
+    for (const auto& command : cvars_.Commands()) {
+        out_ << "command " << command->name << "  " << command->description << '\n';
+    }
+}
+
+// --- drawing and the settings window ------------------------------------------------------
+
+CommandResult Host::DrawFrameCommand() {
+    TraceCanvas trace;
+    CountingCanvas counting(trace, calls_);
+    ++requestedFrames_;
+    backend_->DrawFrame(counting);
+    if (trace.Lines().empty()) {
+        out_ << "(nothing drawn)\n";
+    } else {
+        for (const std::string& line : trace.Lines()) out_ << line << '\n';
+    }
+    return {};
+}
+
+CommandResult Host::SnapshotCommand([[maybe_unused]] const std::string& file) {
+#if defined(VHOST_HAVE_SNAPSHOT)
+    SnapshotCanvas screen(1920, 1080);
+    CountingCanvas counting(screen, calls_);
+    ++requestedFrames_;
+    backend_->DrawFrame(counting);
+    std::string error;
+    if (!screen.WritePng(file, error)) return Error("snapshot: cannot write " + file + ": " + error);
+    out_ << "snapshot written to " << file << '\n';
+    return {};
+#else
+    return Error("snapshot: this build of vantrel-host has no snapshot support (built without the Cairo canvas)");
+#endif
+}
+
+std::string Host::TabName(LoadedPlugin& plugin) {
+    std::string name;
+    if (plugin.settings == nullptr || !guard_.Run("SettingsTabName", [&] { name = plugin.settings->SettingsTabName(); }) ||
+        name.empty()) {
+        name = plugin.className;
+    }
+    return name;
+}
+
+CommandResult Host::OpenMenu(const std::string& name) {
+    LoadedPlugin* target = nullptr;
+    std::string tab;
+    for (LoadedPlugin& plugin : plugins_) {
+        const std::string tabName = TabName(plugin);
+        if (SameIgnoringCase(name, plugin.className) || SameIgnoringCase(name, tabName)) {
+            target = &plugin;
+            tab = tabName;
+            break;
+        }
+    }
+    if (target == nullptr) return Error("openmenu: no loaded plug-in is called '" + name + "'");
+    menuOpen_ = true;
+    menuTab_ = tab;
+#if defined(VHOST_HAVE_GUI)
+    if (!settingsWindow_) settingsWindow_ = std::make_shared<SettingsWindow>();
+    settingsWindow_->Open(tab);
+#endif
+    out_ << "menu \"" << name << "\" opened\n";
+#if !defined(VHOST_HAVE_GUI)
+    out_.flush();
+    err_ << "vantrel-host: note: this build has no settings window; the open menu is only recorded\n";
+#endif
+    return {};
+}
+
+CommandResult Host::SettingsCommand([[maybe_unused]] const std::string& file) {
+#if defined(VHOST_HAVE_GUI)
+    if (!settingsWindow_) settingsWindow_ = std::make_shared<SettingsWindow>();
+    SettingsWindow& window = *settingsWindow_;
+    std::vector<SettingsTab> tabs;
+    for (LoadedPlugin& plugin : plugins_) {
+        if (plugin.settings == nullptr) continue;
+        PluginSettingsWindow* settings = plugin.settings;
+        tabs.push_back({TabName(plugin), [this, settings, &window] {
+                            guard_.Run("SetGuiContext", [&] { settings->SetGuiContext(window.Context()); });
+                            guard_.Run("DrawSettings", [&] { settings->DrawSettings(); });
+                        }});
+    }
+    if (tabs.empty()) return Error("settings: no loaded plug-in has a settings tab");
+    const bool known = std::any_of(tabs.begin(), tabs.end(),
+                                   [&](const SettingsTab& tab) { return tab.name == window.SelectedTab(); });
+    if (!window.IsOpen() || !known) window.Open(tabs.front().name);
+    menuOpen_ = true;
+    menuTab_ = window.SelectedTab();
+    window.Frame(tabs);
+    out_ << "settings window: open, tab \"" << window.SelectedTab() << "\"; tabs:";
+    for (const SettingsTab& tab : tabs) out_ << " \"" << tab.name << "\"";
+    out_ << '\n';
+    if (!file.empty()) {
+        std::string error;
+        if (!window.WritePng(file, error)) return Error("settings: cannot write " + file + ": " + error);
+        out_ << "settings written to " << file << '\n';
+    }
+    return {};
+#else
+    return Error("settings: this build of vantrel-host has no settings window (built without Dear ImGui and OSMesa)");
+#endif
+}
+
+// --- reports ------------------------------------------------------------------------------
+
+void Host::PrintStatus() {
+    const GameState& game = world_.Game();
+    out_ << "clock: " << Seconds(world_.Now()) << '\n';
+    if (game.inGame) {
+        out_ << "game: in a game, " << (game.online ? "online" : "offline") << ", playlist " << game.playlist
+             << ", team " << game.team << '\n';
+    } else {
+        out_ << "game: menus\n";
+    }
+    const std::size_t timers = world_.PendingEvents(World::EventKind::Timer);
+    const std::size_t changes = world_.PendingEvents(World::EventKind::WorldChange);
+    out_ << "pending: " << timers << (timers == 1 ? " timer" : " timers") << ", " << changes
+         << (changes == 1 ? " world change" : " world changes");
+    if (const std::optional<double> next = world_.NextDue()) {
+        out_ << " (next due " << (std::isinf(*next) ? std::string("never") : "at " + Seconds(*next)) << ")";
+    }
+    out_ << '\n';
+    out_ << "frames drawn: " << world_.FramesDrawn() << " while waiting, " << requestedFrames_ << " on request\n";
+    if (plugins_.empty()) {
+        out_ << "plug-in: none loaded\n";
+    } else {
+        for (const LoadedPlugin& plugin : plugins_) {
+            out_ << "plug-in: " << plugin.className << " (" << plugin.module.info->displayName << " "
+                 << plugin.module.info->version << ") loaded from " << plugin.module.path.string() << "; "
+                 << backend_->HookCount(plugin.owner) << " hooks, " << backend_->DrawableCount(plugin.owner)
+                 << " drawables\n";
+        }
+    }
+    out_ << "console: " << cvars_.Variables().size() << " variables, " << cvars_.Commands().size() << " commands\n";
+    out_ << "menu: " << (menuOpen_ ? "open on tab \"" + menuTab_ + "\"" : std::string("closed")) << '\n';
+    out_ << "escaped exceptions: " << guard_.Escaped() << '\n';
+    out_ << "invalid handle uses: " << backend_->InvalidHandleUses() << '\n';
+}
+
+void Host::PrintCalls() {
+    std::vector<std::pair<std::string_view, std::uint64_t>> rows;
+    for (std::size_t i = 0; i < kOpCount; ++i) {
+        const Op op = static_cast<Op>(i);
+        rows.emplace_back(OpName(op), calls_.Count(op));
+    }
+    std::sort(rows.begin(), rows.end());
+    for (const auto& [name, count] : rows) out_ << name << ' ' << count << '\n';
+}
+
+}  // namespace vhost

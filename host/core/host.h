@@ -1,0 +1,151 @@
+// vhost::Host: the substitute game host, usable in-process. It owns the simulated world,
+// the console variables, the SDK backend and the loaded plug-ins, and runs the command
+// language one line at a time. Only one Host may exist at a time in a process (the SDK has
+// one backend slot).
+//
+//   vhost::Host host({.pluginPath = "plugins/Vantrel.so", .out = &out, .err = &err});
+//   host.Start();                       // workdir, saved configuration, plug-in load
+//   host.Execute("match start 11");     // one command line
+//   host.RunScript(file, "script.vsh"); // a whole script, stopping at the first error
+//   host.Finish();                      // unload and save the configuration
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <iosfwd>
+#include <iostream>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <pluginsdk/plugin.h>
+
+#include "backend.h"
+#include "calls.h"
+#include "console.h"
+#include "cvars.h"
+#include "guard.h"
+#include "module.h"
+#include "trace_canvas.h"
+#include "world.h"
+
+namespace vhost {
+
+class SettingsWindow;
+
+struct HostOptions {
+    std::filesystem::path pluginPath;  // empty: DefaultPluginPath()
+    std::filesystem::path workdir;     // empty: stay in the current directory
+    std::filesystem::path configPath;  // empty: config.cfg in the working directory
+    bool loadPlugin = true;            // false: start without a plug-in (`load` later)
+    std::ostream* out = &std::cout;    // command output
+    std::ostream* err = &std::cerr;    // errors and diagnostics
+};
+
+enum class Outcome {
+    Ok,
+    Error,    // the command failed; a script stops with exit status 1
+    Refused,  // a plug-in module was refused; a script stops with exit status 2
+    Quit,     // `quit`: end the session as at the end of input
+};
+
+struct CommandResult {
+    Outcome outcome = Outcome::Ok;
+    std::string message;  // what went wrong, for Error and Refused
+    bool ok() const { return outcome == Outcome::Ok; }
+};
+
+// Exit statuses of a session.
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitError = 1;
+inline constexpr int kExitRefused = 2;
+
+class Host {
+public:
+    explicit Host(HostOptions options);
+    // Unloads what is still loaded (without saving), drops every plug-in callable, then
+    // closes the modules.
+    ~Host();
+    Host(const Host&) = delete;
+    Host& operator=(const Host&) = delete;
+
+    // Creates and enters the working directory (if one was given), reads the saved
+    // configuration and, unless told not to, loads the plug-in.
+    CommandResult Start();
+
+    // Runs one command line.
+    CommandResult Execute(std::string_view line);
+
+    // Runs commands until the end of input, `quit` or the first failing line, which is
+    // reported as "NAME:LINE: error: WHAT". Returns the exit status (kExitOk, kExitError,
+    // kExitRefused). Does not unload or save: that is Finish().
+    int RunScript(std::istream& in, std::string_view name);
+    // Reads commands with a prompt; a failing line is reported and the session goes on.
+    int RunInteractive(std::istream& in);
+
+    // Unloads every plug-in and writes the configuration. False (reported) if it could not
+    // be written.
+    bool Finish();
+
+    // For tests and tools.
+    World& world() { return world_; }
+    CvarRegistry& cvars() { return cvars_; }
+    CallCounter& calls() { return calls_; }
+    HostBackend& backend() { return *backend_; }
+    std::uint64_t EscapedExceptions() const { return guard_.Escaped(); }
+    std::size_t LoadedPlugins() const { return plugins_.size(); }
+    const std::filesystem::path& ConfigPath() const { return configPath_; }
+
+private:
+    struct LoadedPlugin {
+        pluginsdk::Handle owner = 0;
+        PluginModule module;
+        std::string className;
+        std::shared_ptr<BakkesModPlugin> object;
+        PluginSettingsWindow* settings = nullptr;  // the object's settings interface, if any
+    };
+    class WaitDrawer;
+
+    CommandResult Run(const console::Command& command);
+    CommandResult Load(const std::filesystem::path& path);
+    void Unload(LoadedPlugin& plugin);
+    void UnloadAll();
+    void RunFromPlugin(pluginsdk::Handle owner, const std::string& line);
+    CommandResult RunConsoleStyle(const std::vector<std::string>& words);
+    CommandResult SetVariable(const std::string& name, const std::string& value);
+    void PrintVariable(const ConsoleVariable& variable);
+    CommandResult OpenMenu(const std::string& name);
+    CommandResult DrawFrameCommand();
+    CommandResult SnapshotCommand(const std::string& file);
+    CommandResult SettingsCommand(const std::string& file);
+    void PrintStatus();
+    void PrintCalls();
+    void PrintCvars();
+    std::string TabName(LoadedPlugin& plugin);
+
+    HostOptions options_;
+    std::ostream& out_;
+    std::ostream& err_;
+    std::filesystem::path configPath_;
+
+    // Declared first so that it is destroyed last: modules stay mapped until everything
+    // that came from them is gone.
+    ModuleCache modules_;
+    CallCounter calls_;
+    CallbackGuard guard_;
+    World world_;
+    CvarRegistry cvars_;
+    std::unique_ptr<HostBackend> backend_;
+    std::vector<LoadedPlugin> plugins_;
+    pluginsdk::Handle nextOwner_ = 1;
+    int nestedCommands_ = 0;
+
+    DiscardCanvas discardCanvas_;
+    std::uint64_t requestedFrames_ = 0;
+    bool menuOpen_ = false;
+    std::string menuTab_;
+    std::shared_ptr<SettingsWindow> settingsWindow_;  // made on first use (shared_ptr: type may be incomplete)
+};
+
+}  // namespace vhost

@@ -1,0 +1,157 @@
+// vantrel-host: loads the plug-in module and plays a simulated game driven by console
+// commands from a script file or standard input.
+#include <unistd.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "host.h"
+
+#ifndef VANTREL_VERSION
+#define VANTREL_VERSION "unknown"
+#endif
+
+#if defined(__SANITIZE_ADDRESS__)
+// In sanitizer builds: Fontconfig (under the snapshot canvas) and Mesa (under the settings
+// window) keep allocations for the life of the process that LeakSanitizer would report as
+// leaks and turn into a failing exit status. They do not grow; they are not ours.
+extern "C" const char* __lsan_default_suppressions() {
+    return "leak:libfontconfig.so\n"
+           "leak:libOSMesa.so\n";
+}
+extern "C" const char* __lsan_default_options() { return "print_suppressions=0"; }
+#endif
+
+namespace {
+
+constexpr std::string_view kUsage =
+    "usage: vantrel-host [--plugin PATH] [--workdir DIR] [--config FILE] [--no-load] [SCRIPT | -]\n"
+    "\n"
+    "Loads the plug-in and plays a simulated game driven by console commands, read from\n"
+    "SCRIPT or, with '-' or no SCRIPT, from standard input (with a prompt on a terminal).\n"
+    "\n"
+    "  --plugin PATH   the plug-in module (default: plugins/Vantrel.so next to this program)\n"
+    "  --workdir DIR   working directory, created if missing; the plug-in's log lands there\n"
+    "  --config FILE   saved console variables (default: config.cfg in the working directory)\n"
+    "  --no-load       start without loading the plug-in (use 'load' later)\n"
+    "  --help          this text; 'help' inside the host lists the commands\n"
+    "  --version       the host's version\n"
+    "\n"
+    "Exit status: 0 at the end of input; 1 for a failing script line or a usage error;\n"
+    "2 when a plug-in module is refused.\n";
+
+struct Arguments {
+    vhost::HostOptions options;
+    std::string script;  // empty or "-": standard input
+};
+
+// Returns the exit status to stop with, or nothing to go on.
+std::optional<int> ParseArguments(int argc, char** argv, Arguments& arguments) {
+    bool scriptGiven = false;
+    for (int i = 1; i < argc; ++i) {
+        std::string_view arg = argv[i];
+        std::string_view inlineValue;
+        bool hasInlineValue = false;
+        if (arg.size() > 2 && arg.substr(0, 2) == "--") {
+            if (const auto eq = arg.find('='); eq != std::string_view::npos) {
+                inlineValue = arg.substr(eq + 1);
+                arg = arg.substr(0, eq);
+                hasInlineValue = true;
+            }
+        }
+        const auto value = [&](std::string& out) -> bool {
+            if (hasInlineValue) {
+                out = std::string(inlineValue);
+                return true;
+            }
+            if (i + 1 >= argc) {
+                std::cerr << "vantrel-host: " << arg << " needs a value\n" << kUsage;
+                return false;
+            }
+            out = argv[++i];
+            return true;
+        };
+        std::string text;
+        if (arg == "--help" || arg == "-h") {
+            std::cout << kUsage;
+            return 0;
+        } else if (arg == "--version") {
+            std::cout << "vantrel-host " << VANTREL_VERSION << '\n';
+            return 0;
+        } else if (arg == "--plugin") {
+            if (!value(text)) return vhost::kExitError;
+            arguments.options.pluginPath = text;
+        } else if (arg == "--workdir") {
+            if (!value(text)) return vhost::kExitError;
+            arguments.options.workdir = text;
+        } else if (arg == "--config") {
+            if (!value(text)) return vhost::kExitError;
+            arguments.options.configPath = text;
+        } else if (arg == "--no-load") {
+            arguments.options.loadPlugin = false;
+        } else if (arg.size() > 1 && arg[0] == '-' && arg != "-") {
+            std::cerr << "vantrel-host: unknown option " << argv[i] << '\n' << kUsage;
+            return vhost::kExitError;
+        } else if (scriptGiven) {
+            std::cerr << "vantrel-host: only one SCRIPT may be given\n" << kUsage;
+            return vhost::kExitError;
+        } else {
+            arguments.script = std::string(arg);
+            scriptGiven = true;
+        }
+        if ((arg == "--plugin" || arg == "--workdir" || arg == "--config") && text.empty()) {
+            std::cerr << "vantrel-host: " << arg << " needs a non-empty value\n";
+            return vhost::kExitError;
+        }
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Arguments arguments;
+    if (const std::optional<int> status = ParseArguments(argc, argv, arguments)) return *status;
+
+    const bool fromStdin = arguments.script.empty() || arguments.script == "-";
+    std::ifstream scriptFile;
+    std::string scriptName = "<stdin>";
+    if (!fromStdin) {
+        // Opened before the host enters its working directory: the path is the caller's.
+        scriptFile.open(arguments.script);
+        if (!scriptFile) {
+            std::cerr << "vantrel-host: cannot open script " << arguments.script << ": " << std::strerror(errno)
+                      << '\n';
+            return vhost::kExitError;
+        }
+        scriptName = arguments.script;
+    }
+
+    try {
+        vhost::Host host(arguments.options);
+        const vhost::CommandResult started = host.Start();
+        if (!started.ok()) {
+            std::cout.flush();
+            std::cerr << "vantrel-host: " << started.message << '\n';
+            return started.outcome == vhost::Outcome::Refused ? vhost::kExitRefused : vhost::kExitError;
+        }
+        int status = vhost::kExitOk;
+        if (fromStdin && isatty(STDIN_FILENO) != 0) {
+            status = host.RunInteractive(std::cin);
+        } else {
+            status = host.RunScript(fromStdin ? std::cin : scriptFile, scriptName);
+        }
+        if (!host.Finish() && status == vhost::kExitOk) status = vhost::kExitError;
+        std::cout.flush();
+        return status;
+    } catch (const std::exception& e) {
+        std::cout.flush();
+        std::cerr << "vantrel-host: fatal: " << e.what() << '\n';
+        return vhost::kExitError;
+    }
+}

@@ -1,0 +1,94 @@
+// The host's own canvases: TraceCanvas records every call as a line of text for the
+// `frame` command; DiscardCanvas keeps the pen state and draws nothing (the frames drawn
+// while the clock moves); CountingCanvas counts each call (and throws injected faults)
+// before handing it to the canvas it wraps.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "../common/canvas_base.h"
+#include "calls.h"
+
+namespace vhost {
+
+// Records the calls in the `frame` format:
+//   SetColor R G B A
+//   SetPosition X Y              (Vector2)
+//   SetPosition X.XX Y.YY        (Vector2F, two decimals)
+//   FillBox W H
+//   DrawLine X1 Y1 X2 Y2
+//   DrawString "TEXT" SX SY F1 F2  (scales with two decimals, flags 0 or 1)
+// In TEXT, " and \ are escaped with \, and control characters are written as \n, \r, \t
+// or \xHH so that every call stays on one line. GetPosition is not recorded.
+class TraceCanvas final : public CanvasBase {
+public:
+    void SetColor(unsigned char red, unsigned char green, unsigned char blue, unsigned char alpha) override;
+    void SetPosition(Vector2 position) override;
+    void SetPosition(Vector2F position) override;
+    void FillBox(Vector2 size) override;
+    void DrawLine(Vector2 start, Vector2 end) override;
+    void DrawString(const std::string& text, float xScale, float yScale, bool dropShadow, bool wrapText) override;
+
+    const std::vector<std::string>& Lines() const { return lines_; }
+
+private:
+    std::vector<std::string> lines_;
+};
+
+// Draws nothing. Reset() puts the pen back to its start state before each frame.
+class DiscardCanvas final : public CanvasBase {
+public:
+    void FillBox(Vector2) override {}
+    void DrawLine(Vector2, Vector2) override {}
+    void DrawString(const std::string&, float, float, bool, bool) override {}
+    void Reset() {
+        color_ = Rgba{};
+        x_ = y_ = 0.0f;
+        ix_ = iy_ = 0;
+    }
+};
+
+// Counts each call under its operation name, then forwards it.
+class CountingCanvas final : public pluginsdk::CanvasBackend {
+public:
+    CountingCanvas(pluginsdk::CanvasBackend& target, CallCounter& counter) : target_(target), counter_(counter) {}
+
+    void SetColor(unsigned char red, unsigned char green, unsigned char blue, unsigned char alpha) override {
+        counter_.Enter(Op::SetColor);
+        target_.SetColor(red, green, blue, alpha);
+    }
+    void SetPosition(Vector2 position) override {
+        counter_.Enter(Op::SetPosition);
+        target_.SetPosition(position);
+    }
+    void SetPosition(Vector2F position) override {
+        counter_.Enter(Op::SetPosition);
+        target_.SetPosition(position);
+    }
+    Vector2 GetPosition() override {
+        counter_.Enter(Op::GetPosition);
+        return target_.GetPosition();
+    }
+    void FillBox(Vector2 size) override {
+        counter_.Enter(Op::FillBox);
+        target_.FillBox(size);
+    }
+    void DrawLine(Vector2 start, Vector2 end) override {
+        counter_.Enter(Op::DrawLine);
+        target_.DrawLine(start, end);
+    }
+    void DrawString(const std::string& text, float xScale, float yScale, bool dropShadow, bool wrapText) override {
+        counter_.Enter(Op::DrawString);
+        target_.DrawString(text, xScale, yScale, dropShadow, wrapText);
+    }
+
+private:
+    pluginsdk::CanvasBackend& target_;
+    CallCounter& counter_;
+};
+
+// TEXT of a DrawString line: quoted and escaped as described above.
+std::string QuoteCanvasText(const std::string& text);
+
+}  // namespace vhost
