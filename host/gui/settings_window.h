@@ -25,12 +25,14 @@ struct SettingsTab {
 
 class SettingsWindow {
 public:
+    // Throws std::invalid_argument unless both sides are 1 to 16384 pixels.
     explicit SettingsWindow(int width = 640, int height = 360);
     ~SettingsWindow();
     SettingsWindow(const SettingsWindow&) = delete;
     SettingsWindow& operator=(const SettingsWindow&) = delete;
 
     // The address of the host's ImGui context, as handed to plug-ins by SetGuiContext.
+    // The host's own copy of ImGui has it current only while Frame or WritePng runs.
     std::uintptr_t Context() const;
 
     // Opens the window with the named tab selected (it need not exist yet).
@@ -41,10 +43,15 @@ public:
 
     // Runs one ImGui frame of the window with these tabs; only the selected tab's draw runs.
     // Draws even when closed (a headless host has no one else to show it to).
+    // An exception from a tab's draw reaches the caller once the frame has been closed, so
+    // the next Frame works; a draw that leaves ImGui scopes open (a missing End/Pop) has
+    // them closed and is reported as std::runtime_error. Frame from inside a draw throws
+    // std::logic_error. A mouse press toggles or drags on the frames where the widget sees
+    // it: press on one frame, release on a later one.
     void Frame(const std::vector<SettingsTab>& tabs, const GuiInput& input = {});
 
     // Renders the last frame and writes the window as a PNG. On failure returns false
-    // and says why in `error`.
+    // and says why in `error`. Before any frame, an empty one is drawn first.
     bool WritePng(const std::string& path, std::string& error);
 
     int Width() const;
