@@ -16,8 +16,9 @@ double Quantize(double seconds) {
     return std::round(seconds * 1e9) / 1e9;
 }
 
+// Frame k is due at k/60 s, on the same nanosecond grid as the events.
 double FrameTime(std::uint64_t index) {
-    return static_cast<double>(index) / static_cast<double>(World::kFramesPerSecond);
+    return Quantize(static_cast<double>(index) / static_cast<double>(World::kFramesPerSecond));
 }
 
 // The last frame slot whose time is at or before `limit` (strictly before when `strict`).
