@@ -1,0 +1,217 @@
+#!/usr/bin/env bash
+# Builds the Windows cross build (preset `windows`, build/windows) and checks what it made:
+#   - plugins/Vantrel.dll exports exactly `exports`, `getPlugin` and `deleteMe`, and no
+#     binary needs the MinGW runtime DLLs;
+#   - the version resource and the plug-in record read back from the file;
+#   - under Wine: vantrel-host.exe runs tests/windows/session.vsh and, once it exists,
+#     examples/first-session.vsh, each in a fresh working directory; it must exit 0 and
+#     write a VantrelLog.txt whose every line ends in CR LF and whose messages are those
+#     of the Linux build on the same script (tests/windows/session.expected when no Linux
+#     build of vantrel-host is found).
+#
+# Installs what it needs first (scripts/bootstrap-windows.sh). When MinGW-w64 or Wine
+# cannot be had it prints "skipped: ..." for what it could not do, and that is no failure.
+# Exit status: 0 when nothing failed, 1 otherwise. Ends with "windows: N passed, N failed".
+#
+# VANTREL_LINUX_HOST=PATH names the Linux vantrel-host to compare with (default: the one
+# in build/debug or build/release, with its own plug-in).
+set -uo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+build=build/windows
+here=tests/windows
+
+passed=0
+failed=0
+skipped=0
+ok() { echo "  ok       $1"; passed=$((passed + 1)); }
+bad() {
+    echo "  FAIL     $1"
+    [ -n "${2:-}" ] && printf '%s\n' "$2" | head -n 40 | sed 's/^/           /'
+    failed=$((failed + 1))
+}
+skip() { echo "skipped: $1"; skipped=$((skipped + 1)); }
+finish() {
+    echo "windows: $passed passed, $failed failed, $skipped skipped"
+    [ $failed -eq 0 ] && exit 0
+    exit 1
+}
+
+# --- build ----------------------------------------------------------------------------
+echo "windows: building with MinGW-w64 (preset windows, $build)"
+scripts/bootstrap-windows.sh
+case $? in
+    0) ;;
+    2) skip "the Windows build: MinGW-w64 or the Dear ImGui source cannot be had here"; finish ;;
+    *) bad "bootstrap (scripts/bootstrap-windows.sh)"; finish ;;
+esac
+if ! cmake --preset windows >"$build/configure.log" 2>&1; then
+    bad "configure (cmake --preset windows)" "$(tail -n 30 "$build/configure.log")"
+    finish
+fi
+if ! cmake --build --preset windows >"$build/build.log" 2>&1; then
+    bad "build (cmake --build --preset windows)" "$(grep -E 'error|FAILED' "$build/build.log" | head -n 30)"
+    finish
+fi
+
+objdump=x86_64-w64-mingw32-objdump
+dll=$build/plugins/Vantrel.dll
+exe=$build/vantrel-host.exe
+sdk=$(ls "$build"/pluginsdk.dll "$build"/libpluginsdk.dll 2>/dev/null | head -n 1)
+
+# --- the module's files, export table and runtime ------------------------------------
+echo "windows: module files"
+if [ -f "$dll" ]; then ok "$dll built"; else bad "$dll was not built"; finish; fi
+
+exports=$($objdump -p "$dll" | awk '/\[Ordinal\/Name Pointer\] Table/ { t = 1; next }
+    t && /^[[:space:]]*\[/ { print $NF; next }  t { exit }' | sort | tr '\n' ' ')
+if [ "$exports" = "deleteMe exports getPlugin " ]; then
+    ok "exported names: $exports"
+else
+    bad "exported names" "expected: deleteMe exports getPlugin"$'\n'"found:    $exports"
+fi
+
+runtime_imports=""
+for binary in "$dll" $sdk $([ -f "$exe" ] && echo "$exe"); do
+    found=$($objdump -p "$binary" | awk '/DLL Name:/ { print $3 }' \
+        | grep -iE '^(libstdc\+\+-6|libgcc_s_[a-z0-9]+-1|libwinpthread-1)\.dll$' | tr '\n' ' ')
+    [ -n "$found" ] && runtime_imports+="$binary imports $found"$'\n'
+done
+if [ -z "$runtime_imports" ]; then
+    ok "C++ runtime linked statically (no libstdc++, libgcc or winpthread DLL needed)"
+else
+    bad "MinGW runtime DLLs needed at run time" "$runtime_imports"
+fi
+
+# --- version resource and plug-in record, read from the file -------------------------
+echo "windows: version resource and plug-in record"
+expected_version='FILEVERSION 1.0.0.153
+PRODUCTVERSION 1.0.0.153
+040904b0/FileDescription Vantrel
+040904b0/FileVersion 1.0.0.153
+040904b0/InternalName Vantrel.dll
+040904b0/OriginalFilename Vantrel.dll
+040904b0/ProductName Vantrel
+040904b0/ProductVersion 1.0.0.153'
+if version=$(python3 "$here/pe_module.py" version "$dll" 2>&1) && [ "$version" = "$expected_version" ]; then
+    ok "version resource: 1.0.0.153, Vantrel.dll"
+else
+    bad "version resource" "$(diff <(echo "$expected_version") <(echo "$version"))"
+fi
+
+expected_record='revision 95
+sourcePath set
+className Vantrel
+displayName Vantrel Plugin
+version 1.0
+pluginType 0
+getPlugin export
+deleteMe export'
+if record=$(python3 "$here/pe_module.py" record "$dll" 2>&1) && [ "$record" = "$expected_record" ]; then
+    ok "plug-in record: revision 95, \"Vantrel\", both functions at their exported addresses"
+else
+    bad "plug-in record" "$(diff <(echo "$expected_record") <(echo "$record"))"
+fi
+
+# --- sessions under Wine --------------------------------------------------------------
+echo "windows: sessions under Wine"
+if [ ! -f "$exe" ]; then
+    skip "the Wine sessions: $exe was not built"
+    finish
+fi
+if ! command -v wine >/dev/null || [ ! -f "$build/wineprefix/system.reg" ]; then
+    skip "the Wine sessions: Wine or its prefix ($build/wineprefix) cannot be had here"
+    finish
+fi
+export WINEPREFIX=$root/$build/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+windows_path() { winepath -w "$1" 2>/dev/null; }
+
+linux_host=${VANTREL_LINUX_HOST:-}
+if [ -z "$linux_host" ]; then
+    for candidate in build/debug/vantrel-host build/release/vantrel-host; do
+        [ -x "$candidate" ] && { linux_host=$candidate; break; }
+    done
+fi
+
+sessions=$build/sessions
+rm -rf "$sessions"
+mkdir -p "$sessions"
+
+# session NAME SCRIPT [EXPECTED-MESSAGES] [compare-output]
+session() {
+    local name=$1 script=$2 expected=${3:-} compare_output=${4:-}
+    local dir=$root/$sessions/$name
+    # The Windows host has no Cairo snapshot and no settings picture; those commands
+    # are left out of both runs.
+    local filtered=$dir.vsh
+    grep -vE '^[[:space:]]*(snapshot|settings)([[:space:]]|$)' "$script" >"$filtered"
+    local dropped
+    dropped=$(($(wc -l <"$script") - $(wc -l <"$filtered")))
+    [ "$dropped" -gt 0 ] && echo "           ($name: $dropped snapshot/settings lines left out)"
+
+    local status=0
+    timeout 300 wine "$exe" --workdir "$(windows_path "$dir/win")" "$(windows_path "$filtered")" \
+        >"$dir.win.out" 2>"$dir.win.err" || status=$?
+    if [ $status -ne 0 ]; then
+        bad "$name: vantrel-host.exe exited with status $status" "$(tail -n 20 "$dir.win.err")"
+        return
+    fi
+    ok "$name: vantrel-host.exe exited 0"
+
+    local messages
+    if ! messages=$(python3 "$here/log_lines.py" "$dir/win/VantrelLog.txt" 2>&1); then
+        bad "$name: VantrelLog.txt" "$messages"
+        return
+    fi
+    ok "$name: VantrelLog.txt holds $(printf '%s\n' "$messages" | wc -l) lines, each ending in CR LF"
+
+    local reference="" against=""
+    if [ -n "$linux_host" ]; then
+        if ! "$linux_host" --workdir "$dir/linux" "$filtered" >"$dir.linux.out" 2>"$dir.linux.err"; then
+            bad "$name: the Linux run ($linux_host) failed" "$(tail -n 20 "$dir.linux.err")"
+            return
+        fi
+        reference=$(cut -c23- "$dir/linux/VantrelLog.txt")
+        against="the Linux build's"
+    elif [ -n "$expected" ]; then
+        reference=$(cat "$expected")
+        against="$expected's"
+    else
+        echo "           ($name: log not compared: no Linux build of vantrel-host found)"
+        return
+    fi
+    if [ "$messages" = "$reference" ]; then
+        ok "$name: log messages match $against"
+    else
+        bad "$name: log messages differ from $against (< expected, > Windows)" \
+            "$(diff <(printf '%s\n' "$reference") <(printf '%s\n' "$messages"))"
+    fi
+
+    # The command output (overlay frames, console values) must match too; only the lines
+    # naming the plug-in's path differ by platform.
+    if [ -n "$compare_output" ] && [ -n "$linux_host" ]; then
+        local differences
+        differences=$(diff <(grep -v 'plugins/Vantrel' "$dir.linux.out") \
+            <(tr -d '\r' <"$dir.win.out" | grep -v 'plugins\\Vantrel'))
+        if [ -z "$differences" ]; then
+            ok "$name: command output matches the Linux build's"
+        else
+            bad "$name: command output differs from the Linux build's (< Linux, > Windows)" "$differences"
+        fi
+    fi
+}
+
+if [ -n "$linux_host" ]; then
+    echo "           (comparing with $linux_host)"
+fi
+session session "$here/session.vsh" "$here/session.expected" compare-output
+if [ -f examples/first-session.vsh ]; then
+    session first-session examples/first-session.vsh
+else
+    echo "           (first-session: not run: examples/first-session.vsh is not there)"
+fi
+
+# The prefix's wineserver lingers a few seconds after the last program; wait for it so
+# nothing of ours outlives the script.
+timeout 30 wineserver -w 2>/dev/null || wineserver -k 2>/dev/null || true
+finish
