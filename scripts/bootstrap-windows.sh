@@ -92,7 +92,8 @@ EOF
 }
 if [ ! -f "$deps_dir/imgui/imgui.cpp" ]; then
     if ! has_deb_src; then add_deb_src || exit 2; fi
-    apt_update || { echo "bootstrap-windows: apt-get update failed" >&2; exit 2; }
+    # A failed update may still leave usable source lists: apt-get source decides.
+    apt_update || echo "bootstrap-windows: apt-get update failed; trying the lists at hand" >&2
     echo "bootstrap-windows: unpacking the source of Dear ImGui into $deps_dir/imgui"
     scratch=$(mktemp -d)
     trap 'rm -rf "$scratch"' EXIT

@@ -7,7 +7,9 @@
 #     examples/first-session.vsh, each in a fresh working directory; it must exit 0 and
 #     write a VantrelLog.txt whose every line ends in CR LF and whose messages are those
 #     of the Linux build on the same script (tests/windows/session.expected when no Linux
-#     build of vantrel-host is found).
+#     build of vantrel-host is found);
+#   - under Wine: a file that is no DLL, a DLL with a missing import and a DLL without a
+#     plug-in record are refused with exit status 2 and the system's reason.
 #
 # Installs what it needs first (scripts/bootstrap-windows.sh). When MinGW-w64 or Wine
 # cannot be had it prints "skipped: ..." for what it could not do, and that is no failure.
@@ -210,6 +212,31 @@ if [ -f examples/first-session.vsh ]; then
 else
     echo "           (first-session: not run: examples/first-session.vsh is not there)"
 fi
+
+# Modules the host must refuse, each with exit status 2 and the reason on standard error
+# (error numbers rather than texts, which depend on the system's language).
+refused() {
+    local name=$1 module=$2 reason=$3 status=0
+    timeout 120 wine "$exe" --workdir "$root/$sessions/refused" --plugin "$module" - </dev/null \
+        >/dev/null 2>"$root/$sessions/refused.err" || status=$?
+    if [ $status -eq 2 ] && grep -qF -- "$reason" "$root/$sessions/refused.err"; then
+        ok "refused: $name"
+    else
+        bad "refused: $name (status $status, expected 2 and \"$reason\")" "$(cat "$root/$sessions/refused.err")"
+    fi
+}
+echo "not a module" >"$sessions/NotAModule.dll"
+refused "a file that is no DLL" "$sessions/NotAModule.dll" "(error 193)"
+# The plug-in with its import of the SDK DLL renamed to a DLL that exists nowhere.
+python3 - "$dll" "$sessions/MissingImport.dll" "$(basename "$sdk")" <<'PY'
+import sys
+data = open(sys.argv[1], "rb").read()
+name = sys.argv[3].encode()
+open(sys.argv[2], "wb").write(data.replace(name, name[:-5] + b"X.dll"))
+PY
+refused "a DLL whose import is missing" "$sessions/MissingImport.dll" \
+    "(error 126); a DLL that the module depends on was not found"
+refused "a DLL without a plug-in record" "$sdk" "exports no plug-in record"
 
 # The prefix's wineserver lingers a few seconds after the last program; wait for it so
 # nothing of ours outlives the script.
