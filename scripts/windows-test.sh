@@ -64,6 +64,7 @@ sdk=$(ls "$build"/pluginsdk.dll "$build"/libpluginsdk.dll 2>/dev/null | head -n 
 # --- the module's files, export table and runtime ------------------------------------
 echo "windows: module files"
 if [ -f "$dll" ]; then ok "$dll built"; else bad "$dll was not built"; finish; fi
+if [ -z "$sdk" ]; then bad "the SDK DLL (libpluginsdk.dll) was not built"; finish; fi
 
 exports=$($objdump -p "$dll" | awk '/\[Ordinal\/Name Pointer\] Table/ { t = 1; next }
     t && /^[[:space:]]*\[/ { print $NF; next }  t { exit }' | sort | tr '\n' ' ')
