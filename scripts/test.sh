@@ -1,0 +1,9 @@
+#!/usr/bin/env bash
+# Builds the sanitizer build and runs every test. Installs what is missing first.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/bootstrap.sh
+cmake --preset debug >/dev/null
+cmake --build --preset debug
+ctest --preset debug
