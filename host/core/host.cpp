@@ -518,7 +518,9 @@ CommandResult Host::SettingsCommand([[maybe_unused]] const std::string& file) {
     if (!window.IsOpen() || !known) window.Open(tabs.front().name);
     menuOpen_ = true;
     menuTab_ = window.SelectedTab();
-    window.Frame(tabs);
+    // The tabs' draws are guarded one by one; the window itself reports a draw that left
+    // Dear ImGui scopes open, which is the plug-in's fault too.
+    guard_.Run("settings window", [&] { window.Frame(tabs); });
     out_ << "settings window: open, tab \"" << window.SelectedTab() << "\"; tabs:";
     for (const SettingsTab& tab : tabs) out_ << " \"" << tab.name << "\"";
     out_ << '\n';
