@@ -208,6 +208,10 @@ ConfigContents ReadConfig(const std::filesystem::path& path) {
         contents.missing = true;
         return contents;
     }
+    if (!std::filesystem::is_regular_file(path, ec)) {
+        contents.error = "it is not a regular file";
+        return contents;
+    }
     std::ifstream in(path, std::ios::binary);
     if (!in) {
         contents.error = "cannot open it for reading";

@@ -123,7 +123,10 @@ CommandResult Host::Start() {
         err_ << "vantrel-host: " << configPath_.string() << ":" << problem << " (line skipped)\n";
     }
     if (!config.error.empty()) {
-        err_ << "vantrel-host: cannot read the configuration " << configPath_.string() << ": " << config.error << '\n';
+        // Writing it at exit would replace settings that were never read: leave it alone.
+        configUnreadable_ = true;
+        err_ << "vantrel-host: cannot read the configuration " << configPath_.string() << ": " << config.error
+             << " (it will not be overwritten)\n";
     }
     cvars_.SetSavedValues(std::move(config.values));
 
@@ -195,6 +198,12 @@ void Host::UnloadAll() {
 bool Host::Finish() {
     UnloadAll();
     std::string error;
+    if (configUnreadable_) {
+        out_.flush();
+        err_ << "vantrel-host: the configuration " << configPath_.string()
+             << " was not saved: it could not be read at start\n";
+        return false;
+    }
     if (!WriteConfig(configPath_, cvars_.ValuesToSave(), error)) {
         out_.flush();
         err_ << "vantrel-host: cannot save the configuration: " << error << '\n';

@@ -128,6 +128,7 @@ private:
     std::ostream& out_;
     std::ostream& err_;
     std::filesystem::path configPath_;
+    bool configUnreadable_ = false;  // it exists but could not be read: never overwrite it
 
     // Declared first so that it is destroyed last: modules stay mapped until everything
     // that came from them is gone.

@@ -82,6 +82,16 @@ TEST(Program, EndOfInputExitsZeroAndSavesKeepingUnknownSettings) {
     EXPECT_EQ(run.Config(), "probe_flag \"1\"\nprobe_value \"4\"\nsomeone_elses \"kept\"\n");
 }
 
+TEST(Program, AConfigurationThatCannotBeReadIsNeverOverwritten) {
+    HostRunOptions options = Probe();
+    options.arguments = {"--config", "work"};  // a directory: it exists but is no file to read
+    const HostRun run = RunHost("set probe_value 2\n", options);
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_THAT(run.err, HasSubstr("cannot read the configuration"));
+    EXPECT_THAT(run.err, HasSubstr("was not saved"));
+    EXPECT_TRUE(std::filesystem::is_directory(run.workdir));
+}
+
 TEST(Program, ConfigOptionChoosesTheFile) {
     HostRunOptions options = Probe();
     options.arguments = {"--config", "elsewhere.cfg"};
