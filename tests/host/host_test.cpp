@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <fstream>
+#include <map>
 #include <sstream>
 
 namespace vhost {
@@ -360,6 +361,55 @@ TEST_F(HostTest, InteractiveSessionsReportErrorsAndGoOn) {
     EXPECT_EQ(host_->RunInteractive(typed), kExitOk);
     EXPECT_EQ(out_.str(), "vantrel> one\nvantrel> vantrel> two\nvantrel> \n");
     EXPECT_THAT(err_.str(), HasSubstr("error: unknown command or console variable 'bogus'"));
+}
+
+TEST_F(HostTest, SurvivesThousandsOfRandomLines) {
+    // Well-formed commands with odd values, mixed with junk: whatever a line means, the host
+    // answers it and stays sound (the sanitizers watch for the rest).
+    const std::vector<std::string> templates = {
+        "wait T", "match start I team I", "match start I offline", "match end E", "match end winner I",
+        "mmr I R rank I I after T", "mmr I R", "scoreboard open", "scoreboard close", "leave", "set probe_value R",
+        "probe_value R", "get probe_flag", "probe_timer R label T", "probe_timer T label", "probe_draw M",
+        "probe_mmr I", "probe_state", "probe_values", "probe_throw", "probe_exec \"probe_timer T nested\"",
+        "probe_exec frame", "frame", "status", "calls", "calls reset", "fault O throw", "fault O throw always",
+        "fault clear", "fault clear", "unload", "load", "openmenu probe", "cvars", "J J", "J J J J",
+    };
+    const std::map<char, std::vector<std::string>> values = {
+        {'T', {"0", "0.1", "0.5", "1", "2.5"}},
+        {'I', {"0", "1", "11", "-1", "300", "2147483647"}},
+        {'R', {"5", "nan", "inf", "-3", "1e9", "abc", "0.25"}},
+        {'E', {"win", "loss", "nowinner", "noserver", "nocontroller"}},
+        {'M', {"on", "off", "throw"}},
+        {'J', {"\"", "#", "\\", "\"\"", "wait", "-", "match", "fault", "1", "\"x y\"", "probe_exec"}},
+    };
+    std::uint32_t state = 12345;
+    const auto next = [&state](std::size_t bound) {
+        state = state * 1664525u + 1013904223u;
+        return static_cast<std::size_t>(state >> 8) % bound;
+    };
+    int succeeded = 0;
+    for (int i = 0; i < 3000; ++i) {
+        std::string line;
+        for (const char c : templates[next(templates.size())]) {
+            if (c == 'O') {
+                line += "\"" + std::string(OpName(static_cast<Op>(next(kOpCount)))) + "\"";
+            } else if (const auto found = values.find(c); found != values.end()) {
+                line += found->second[next(found->second.size())];
+            } else {
+                line += c;
+            }
+        }
+        const CommandResult result = host_->Execute(line);
+        ASSERT_NE(result.outcome, Outcome::Quit) << line;
+        if (result.ok()) {
+            ++succeeded;
+        } else {
+            EXPECT_FALSE(result.message.empty()) << line;
+        }
+    }
+    EXPECT_GT(succeeded, 1500);  // most lines did something
+    EXPECT_GT(host_->world().Now(), 0.0);
+    EXPECT_TRUE(host_->Finish());
 }
 
 TEST(HostInstances, OnlyOneHostAtATime) {
