@@ -194,7 +194,14 @@ std::map<std::string, std::string> CvarRegistry::ValuesToSave() const {
 }
 
 std::string ConfigLine(const std::string& name, const std::string& value) {
-    std::string line = NeedsQuotes(name) ? "\"" + Escape(name) + "\"" : name;
+    std::string line;
+    if (NeedsQuotes(name)) {
+        line += '"';
+        line += Escape(name);
+        line += '"';
+    } else {
+        line += name;
+    }
     line += " \"";
     line += Escape(value);
     line += "\"";
