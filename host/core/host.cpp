@@ -128,6 +128,7 @@ CommandResult Host::Start() {
         err_ << "vantrel-host: cannot read the configuration " << configPath_.string() << ": " << config.error
              << " (it will not be overwritten)\n";
     }
+    configMissing_ = config.missing;
     cvars_.SetSavedValues(std::move(config.values));
 
     if (options_.loadPlugin) return Load(options_.pluginPath);
@@ -204,7 +205,9 @@ bool Host::Finish() {
              << " was not saved: it could not be read at start\n";
         return false;
     }
-    if (!WriteConfig(configPath_, cvars_.ValuesToSave(), error)) {
+    const std::map<std::string, std::string> values = cvars_.ValuesToSave();
+    if (values.empty() && configMissing_) return true;  // nothing to keep: leave no empty file behind
+    if (!WriteConfig(configPath_, values, error)) {
         out_.flush();
         err_ << "vantrel-host: cannot save the configuration: " << error << '\n';
         return false;

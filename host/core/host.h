@@ -129,6 +129,7 @@ private:
     std::ostream& err_;
     std::filesystem::path configPath_;
     bool configUnreadable_ = false;  // it exists but could not be read: never overwrite it
+    bool configMissing_ = true;      // there was no file at start
 
     // Declared first so that it is destroyed last: modules stay mapped until everything
     // that came from them is gone.
