@@ -193,7 +193,14 @@ void Host::UnloadAll() {
         Unload(plugins_.back());
         plugins_.pop_back();
     }
+    CloseMenu();
+}
+
+void Host::CloseMenu() {
     menuOpen_ = false;
+#if defined(VHOST_HAVE_GUI)
+    if (settingsWindow_) settingsWindow_->Close();
+#endif
 }
 
 bool Host::Finish() {
@@ -372,7 +379,7 @@ CommandResult Host::Run(const console::Command& command) {
                     plugins_.pop_back();
                     out_ << "plug-in " << name << " unloaded\n";
                 }
-                menuOpen_ = false;
+                CloseMenu();
                 return {};
             } else if constexpr (std::is_same_v<T, FaultThrow>) {
                 calls_.Arm(c.operation, c.message, c.always);

@@ -116,6 +116,7 @@ private:
     CommandResult SetVariable(const std::string& name, const std::string& value);
     void PrintVariable(const ConsoleVariable& variable);
     CommandResult OpenMenu(const std::string& name);
+    void CloseMenu();  // with the plug-ins gone, their menu goes too
     CommandResult DrawFrameCommand();
     CommandResult SnapshotCommand(const std::string& file);
     CommandResult SettingsCommand(const std::string& file);
