@@ -84,9 +84,12 @@ void HostBackend::StartMatch(int playlist, int team, bool offline) {
 void HostBackend::EndMatch(int winningTeam, MatchEndHandles handles) {
     objects_.erase(winningTeam_);
     winningTeam_ = NewHandle(Kind::Team, winningTeam, handles != MatchEndHandles::NoWinner);
-    if (handles == MatchEndHandles::NoServer) objects_.erase(server_);
+    // noserver: this one event's caller names nothing; the match's own server lives on,
+    // so a later `match end` of the same match is whole again.
+    const pluginsdk::Handle caller =
+        handles == MatchEndHandles::NoServer ? NewHandle(Kind::Server, 0, /*live=*/false) : server_;
     if (handles == MatchEndHandles::NoController) objects_.erase(controller_);
-    FireEvent(kEventMatchEnded);
+    FireEvent(kEventMatchEnded, caller);
     // The game makes the player a new controller; the old handle stays invalid.
     if (handles == MatchEndHandles::NoController) controller_ = NewHandle(Kind::Controller, 0);
 }
@@ -99,9 +102,10 @@ void HostBackend::Leave() {
     game.playlist = 0;
 }
 
-void HostBackend::FireEvent(const std::string& eventName) {
+void HostBackend::FireEvent(const std::string& eventName) { FireEvent(eventName, server_); }
+
+void HostBackend::FireEvent(const std::string& eventName, pluginsdk::Handle caller) {
     const std::string kind = "hook \"" + eventName + "\"";
-    const pluginsdk::Handle caller = server_;
     hooks_.ForEach([&](auto& entry) {
         if (entry.name != eventName) return;
         guard_.Run(kind, [&] {

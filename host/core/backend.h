@@ -57,7 +57,9 @@ public:
     void StartMatch(int playlist, int team, bool offline);
     void EndMatch(int winningTeam, MatchEndHandles handles);
     void Leave();
+    // Fires an event to its hooks; hooks with a caller get the current match's server.
     void FireEvent(const std::string& eventName);
+    void FireEvent(const std::string& eventName, pluginsdk::Handle caller);
     // Draws one frame through every drawable, in registration order.
     void DrawFrame(pluginsdk::CanvasBackend& canvas);
     bool HasDrawables() const { return drawables_.Count() > 0; }
