@@ -8,9 +8,9 @@
 
 # 1. The ratings the game's server knows for this player: 1v1 (playlist 10), 2v2 (11)
 #    and 3v3 (13), each with its rank record (tier, then division).
-mmr 10 1200 rank 12 1
-mmr 11 1000.5 rank 10 2
-mmr 13 850 rank 8 0
+mmr 10 757 rank 12 0
+mmr 11 1000.5 rank 15 0
+mmr 13 850 rank 13 1
 
 # The plug-in reads the ratings when it starts. It started before they were set, so
 # start it again, as if the game had known them all along.
@@ -31,7 +31,7 @@ match end win
 
 # 4. The game's server updates the 2v2 rating 3 seconds after the match. The clock only
 #    moves with `wait`: the poll finds the new rating at its third retry.
-mmr 11 1012.25 rank 10 3 after 3
+mmr 11 1012.25 rank 15 1 after 3
 wait 6
 
 # 5. The table as the plug-in draws it now, one canvas call a line: the 2v2 row shows
