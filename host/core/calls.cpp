@@ -52,10 +52,11 @@ std::optional<Op> FindOp(std::string_view name) {
     return std::nullopt;
 }
 
-void CallCounter::Arm(Op op, std::string message, bool always) {
+void CallCounter::Arm(Op op, std::string message, bool always, std::uint64_t skip) {
     Fault& fault = faults_[static_cast<std::size_t>(op)];
     fault.armed = true;
     fault.always = always;
+    fault.skip = skip;
     fault.message = message.empty() ? "injected fault in " + std::string(OpName(op)) : std::move(message);
     anyArmed_ = true;
 }
@@ -65,8 +66,12 @@ void CallCounter::ClearFaults() {
     anyArmed_ = false;
 }
 
-void CallCounter::Fire(std::size_t index) {
+void CallCounter::Hit(std::size_t index) {
     Fault& fault = faults_[index];
+    if (fault.skip > 0) {
+        --fault.skip;
+        return;
+    }
     std::string message = fault.message;
     if (!fault.always) {
         fault = Fault{};

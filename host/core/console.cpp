@@ -66,7 +66,7 @@ constexpr Usage kUsages[] = {
     {"status", "status", "prints the clock, game state, pending timers, frames drawn, plug-ins and escaped exceptions"},
     {"load", "load [PATH]", "loads a plug-in module (default: the host's plug-in)"},
     {"unload", "unload", "unloads every loaded plug-in (onUnload, deleteMe); pending timers stay"},
-    {"fault", "fault OPERATION throw [MESSAGE] [always] | fault clear",
+    {"fault", "fault OPERATION throw [MESSAGE] [always] [skip N] | fault clear",
      "makes the next (or every) call of an SDK operation throw std::runtime_error"},
     {"calls", "calls [reset]", "prints how often each SDK operation was called (NAME COUNT, sorted), or zeroes the counts"},
     {"cvars", "cvars", "lists the console variables and commands"},
@@ -201,13 +201,20 @@ ParseResult ParseFault(Words& words) {
     }
     FaultThrow command;
     command.operation = *op;
-    if (!words.Done() && !(words.Peek().text == "always" && !words.Peek().quoted)) {
+    const auto keyword = [&] { return !words.Peek().quoted && (words.Peek().text == "always" || words.Peek().text == "skip"); };
+    if (!words.Done() && !keyword()) {
         command.message = words.Take().text;
         if (command.message.empty()) {
             return Fail("fault: MESSAGE is empty (leave it out for the default message)");
         }
     }
     if (words.TakeKeyword("always")) command.always = true;
+    if (words.TakeKeyword("skip")) {
+        std::string text;
+        if (!TakeValue(words, "fault", "N after 'skip'", text, error)) return Fail(error);
+        if (!ParseInt32(text, "fault: N after 'skip'", command.skip, error)) return Fail(error);
+        if (command.skip < 0) return Fail("fault: N after 'skip' must not be negative");
+    }
     if (!NoMore(words, "fault", error)) return Fail(error);
     return {command, {}};
 }
@@ -469,6 +476,8 @@ std::string HelpText(std::string_view topic) {
             }
             text += "  MESSAGE defaults to \"injected fault in OPERATION\"; without 'always' only the next call "
                     "throws.\n";
+            text += "  skip N lets the next N calls through first: the fault hits call N+1 from now (with 'always',\n"
+                    "  every call from then on). Quote a MESSAGE that reads 'always' or 'skip'.\n";
         } else if (topic == "match") {
             text += "  win: the player's team wins; loss: the other team ((team + 1) mod 2); winner N: team N;\n"
                     "  nowinner / noserver / nocontroller: the event carries no valid winning team / server /\n"

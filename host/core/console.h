@@ -94,6 +94,7 @@ struct FaultThrow {
     Op operation = Op::HookEvent;
     std::string message;  // empty: the default message
     bool always = false;
+    int skip = 0;  // calls that go through before the fault fires (`skip N`)
 };
 struct FaultClear {};
 struct Calls {

@@ -382,7 +382,7 @@ CommandResult Host::Run(const console::Command& command) {
                 CloseMenu();
                 return {};
             } else if constexpr (std::is_same_v<T, FaultThrow>) {
-                calls_.Arm(c.operation, c.message, c.always);
+                calls_.Arm(c.operation, c.message, c.always, static_cast<std::uint64_t>(c.skip));
                 return {};
             } else if constexpr (std::is_same_v<T, FaultClear>) {
                 calls_.ClearFaults();
