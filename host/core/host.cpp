@@ -518,7 +518,8 @@ CommandResult Host::OpenMenu(const std::string& name) {
     return {};
 }
 
-CommandResult Host::SettingsCommand([[maybe_unused]] const std::string& file) {
+CommandResult Host::SettingsFrame([[maybe_unused]] const GuiInput& input,
+                                  [[maybe_unused]] const SettingsFrameOptions& options) {
 #if defined(VHOST_HAVE_GUI)
     if (!settingsWindow_) settingsWindow_ = std::make_shared<SettingsWindow>();
     SettingsWindow& window = *settingsWindow_;
@@ -526,11 +527,20 @@ CommandResult Host::SettingsCommand([[maybe_unused]] const std::string& file) {
     for (LoadedPlugin& plugin : plugins_) {
         if (plugin.settings == nullptr) continue;
         PluginSettingsWindow* settings = plugin.settings;
-        tabs.push_back({TabName(plugin), [this, settings, &window] {
-                            guard_.Run("SetGuiContext", [&] { settings->SetGuiContext(window.Context()); });
+        tabs.push_back({TabName(plugin), [this, settings, &window, &options] {
+                            if (options.beforePanel) options.beforePanel();
+                            using Context = SettingsFrameOptions::Context;
+                            if (options.context != Context::NotHanded) {
+                                const std::uintptr_t context =
+                                    options.context == Context::Window ? window.Context() : 0;
+                                guard_.Run("SetGuiContext", [&] { settings->SetGuiContext(context); });
+                            }
                             guard_.Run("DrawSettings", [&] { settings->DrawSettings(); });
+                            if (options.afterPanel) options.afterPanel();
                         }});
     }
+    settingsTabs_.clear();
+    for (const SettingsTab& tab : tabs) settingsTabs_.push_back(tab.name);
     if (tabs.empty()) return Error("settings: no loaded plug-in has a settings tab");
     const bool known = std::any_of(tabs.begin(), tabs.end(),
                                    [&](const SettingsTab& tab) { return tab.name == window.SelectedTab(); });
@@ -539,9 +549,20 @@ CommandResult Host::SettingsCommand([[maybe_unused]] const std::string& file) {
     menuTab_ = window.SelectedTab();
     // The tabs' draws are guarded one by one; the window itself reports a draw that left
     // Dear ImGui scopes open, which is the plug-in's fault too.
-    guard_.Run("settings window", [&] { window.Frame(tabs); });
+    guard_.Run("settings window", [&] { window.Frame(tabs, input); });
+    return {};
+#else
+    return Error("settings: this build of vantrel-host has no settings window (built without Dear ImGui and OSMesa)");
+#endif
+}
+
+CommandResult Host::SettingsCommand([[maybe_unused]] const std::string& file) {
+#if defined(VHOST_HAVE_GUI)
+    const CommandResult drawn = SettingsFrame(GuiInput{});
+    if (!drawn.ok()) return drawn;
+    SettingsWindow& window = *settingsWindow_;
     out_ << "settings window: open, tab \"" << window.SelectedTab() << "\"; tabs:";
-    for (const SettingsTab& tab : tabs) out_ << " \"" << tab.name << "\"";
+    for (const std::string& tab : settingsTabs_) out_ << " \"" << tab << "\"";
     out_ << '\n';
     if (!file.empty()) {
         std::string error;

@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <iosfwd>
 #include <iostream>
 #include <memory>
@@ -33,6 +34,7 @@
 namespace vhost {
 
 class SettingsWindow;
+struct GuiInput;
 
 struct HostOptions {
     std::filesystem::path pluginPath;  // empty: DefaultPluginPath()
@@ -54,6 +56,23 @@ struct CommandResult {
     Outcome outcome = Outcome::Ok;
     std::string message;  // what went wrong, for Error and Refused
     bool ok() const { return outcome == Outcome::Ok; }
+};
+
+// How Host::SettingsFrame draws one frame of the settings window. The defaults draw it as the
+// `settings` command does.
+struct SettingsFrameOptions {
+    // What each plug-in is handed through SetGuiContext before it draws.
+    enum class Context {
+        Window,     // the settings window's context, as the game does
+        Null,       // 0: the plug-in's Dear ImGui is left without a context
+        NotHanded,  // SetGuiContext is not called: the plug-in keeps what it had
+    };
+    Context context = Context::Window;
+    // Run inside the frame around each plug-in's SetGuiContext and DrawSettings, with the
+    // window's context current in the host's copy of Dear ImGui: the caller can read there
+    // what the panel laid out (the layout cursor, the last item, Dear ImGui's text log).
+    std::function<void()> beforePanel;
+    std::function<void()> afterPanel;
 };
 
 // Exit statuses of a session.
@@ -83,6 +102,12 @@ public:
     int RunScript(std::istream& in, std::string_view name);
     // Reads commands with a prompt; a failing line is reported and the session goes on.
     int RunInteractive(std::istream& in);
+
+    // Draws one frame of the settings window with this input, one tab per plug-in with a
+    // settings interface, as `settings` does but printing nothing. Driving it frame by frame
+    // with the mouse clicks check boxes and drags sliders as a user would. An error when no
+    // loaded plug-in has a settings tab or the build has no settings window.
+    CommandResult SettingsFrame(const GuiInput& input, const SettingsFrameOptions& options = {});
 
     // Unloads every plug-in and writes the configuration. False (reported) if it could not
     // be written.
@@ -149,6 +174,7 @@ private:
     bool menuOpen_ = false;
     std::string menuTab_;
     std::shared_ptr<SettingsWindow> settingsWindow_;  // made on first use (shared_ptr: type may be incomplete)
+    std::vector<std::string> settingsTabs_;           // the tabs of the last settings frame
 };
 
 }  // namespace vhost
