@@ -26,14 +26,6 @@ std::optional<double> ReadNumber(std::string_view text) {
     return value;
 }
 
-std::string Escape(const std::string& text) {
-    std::string out;
-    for (char c : text) {
-        if (c == '"' || c == '\\') out += '\\';
-        out += c;
-    }
-    return out;
-}
 
 bool NeedsQuotes(const std::string& text) {
     if (text.empty()) return true;
@@ -42,6 +34,15 @@ bool NeedsQuotes(const std::string& text) {
 }
 
 }  // namespace
+
+std::string EscapeQuoted(const std::string& text) {
+    std::string out;
+    for (char c : text) {
+        if (c == '"' || c == '\\') out += '\\';
+        out += c;
+    }
+    return out;
+}
 
 std::string FormatNumber(float value) { return fmt::format("{}", value); }
 
@@ -197,13 +198,13 @@ std::string ConfigLine(const std::string& name, const std::string& value) {
     std::string line;
     if (NeedsQuotes(name)) {
         line += '"';
-        line += Escape(name);
+        line += EscapeQuoted(name);
         line += '"';
     } else {
         line += name;
     }
     line += " \"";
-    line += Escape(value);
+    line += EscapeQuoted(value);
     line += "\"";
     return line;
 }

@@ -20,6 +20,10 @@
 
 namespace vhost {
 
+// The text with `"` and `\` escaped by a backslash, as it stands between double quotes
+// in the configuration file and in `get`.
+std::string EscapeQuoted(const std::string& text);
+
 struct ConsoleVariable {
     pluginsdk::Handle handle = 0;
     pluginsdk::Handle owner = 0;  // the plug-in load that registered it

@@ -39,14 +39,6 @@ bool DrivesTheWorld(const console::Command& command) {
 
 CommandResult Error(std::string message) { return {Outcome::Error, std::move(message)}; }
 
-std::string Escaped(const std::string& text) {
-    std::string out;
-    for (char c : text) {
-        if (c == '"' || c == '\\') out += '\\';
-        out += c;
-    }
-    return out;
-}
 
 bool SameIgnoringCase(std::string_view a, std::string_view b) {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
@@ -409,7 +401,7 @@ CommandResult Host::Run(const console::Command& command) {
 // --- console variables and commands ---------------------------------------------------------
 
 void Host::PrintVariable(const ConsoleVariable& variable) {
-    out_ << variable.definition.name << " = \"" << Escaped(variable.value) << "\"\n";
+    out_ << variable.definition.name << " = \"" << EscapeQuoted(variable.value) << "\"\n";
 }
 
 CommandResult Host::SetVariable(const std::string& name, const std::string& value) {
@@ -445,7 +437,7 @@ void Host::PrintCvars() {
         std::string limits;
         if (d.hasMin) limits += " min " + FormatNumber(d.min);
         if (d.hasMax) limits += " max " + FormatNumber(d.max);
-        out_ << d.name << " = \"" << Escaped(variable->value) << "\"  (default \"" << Escaped(d.defaultValue) << "\""
+        out_ << d.name << " = \"" << EscapeQuoted(variable->value) << "\"  (default \"" << EscapeQuoted(d.defaultValue) << "\""
              << limits << (d.saveToConfig ? ", saved" : "") << ") " << d.description << '\n';
     }
     for (const auto& command : cvars_.Commands()) {
