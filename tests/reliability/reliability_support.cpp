@@ -1,0 +1,272 @@
+#include "reliability_support.h"
+
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <malloc.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+#if defined(__SANITIZE_ADDRESS__)
+#define VREL_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define VREL_ASAN 1
+#endif
+#endif
+#if defined(VREL_ASAN)
+// From the sanitizer runtime (its header is not installed with every compiler).
+extern "C" std::size_t __sanitizer_get_current_allocated_bytes();
+#endif
+
+namespace vrel {
+namespace {
+
+bool StartsWith(std::string_view text, std::string_view prefix) {
+    return text.substr(0, prefix.size()) == prefix;
+}
+
+// The text of a DrawString trace line, with the trace's escapes undone.
+std::optional<std::string> DrawStringText(std::string_view line) {
+    constexpr std::string_view kPrefix = "DrawString \"";
+    if (!StartsWith(line, kPrefix)) return std::nullopt;
+    std::string text;
+    for (std::size_t i = kPrefix.size(); i < line.size(); ++i) {
+        const char c = line[i];
+        if (c == '"') return text;
+        if (c != '\\' || i + 1 >= line.size()) {
+            text += c;
+            continue;
+        }
+        const char e = line[++i];
+        switch (e) {
+            case 'n': text += '\n'; break;
+            case 'r': text += '\r'; break;
+            case 't': text += '\t'; break;
+            case 'x':
+                if (i + 2 < line.size()) {
+                    text += static_cast<char>(std::stoi(std::string(line.substr(i + 1, 2)), nullptr, 16));
+                    i += 2;
+                }
+                break;
+            default: text += e; break;
+        }
+    }
+    return std::nullopt;  // no closing quote
+}
+
+}  // namespace
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
+std::vector<std::string> LinesWith(const std::string& text, std::string_view needle) {
+    std::vector<std::string> found;
+    for (std::string& line : Lines(text)) {
+        if (line.find(needle) != std::string::npos) found.push_back(std::move(line));
+    }
+    return found;
+}
+
+FrameTable ParseFrameLines(const std::vector<std::string>& lines) {
+    FrameTable table;
+    if (lines.size() == 1 && lines[0] == "(nothing drawn)") return table;
+    table.drawn = true;
+    std::string color;
+    std::vector<std::string> colors;  // the colour in force at each text
+    for (const std::string& line : lines) {
+        if (StartsWith(line, "SetColor ")) {
+            color = line.substr(9);
+        } else if (std::optional<std::string> text = DrawStringText(line)) {
+            table.texts.push_back(*text);
+            colors.push_back(color);
+        } else if (StartsWith(line, "DrawString")) {
+            table.error = "unreadable trace line: " + line;
+            return table;
+        }
+    }
+    // A header, then four texts per row: name, wins and losses, change, rank column.
+    if (table.texts.size() != 17) {
+        table.error = "expected 17 texts (a header and four rows), got " + std::to_string(table.texts.size());
+        return table;
+    }
+    for (std::size_t r = 0; r < 4; ++r) {
+        const std::size_t first = 1 + 4 * r;
+        TableRow row{table.texts[first], table.texts[first + 1], table.texts[first + 2], table.texts[first + 3],
+                     -1, -1, colors[first]};
+        std::istringstream counts(row.winLoss);
+        if (!(counts >> row.wins >> row.losses)) {
+            table.error = "unreadable wins and losses: '" + row.winLoss + "'";
+            return table;
+        }
+        table.rows.push_back(std::move(row));
+    }
+    return table;
+}
+
+FrameTable ParseFrame(const std::string& out, std::string_view begin, std::string_view end) {
+    std::vector<std::string> block;
+    bool inside = false;
+    bool closed = false;
+    for (std::string& line : Lines(out)) {
+        if (!inside) {
+            inside = line == begin;
+            continue;
+        }
+        if (line == end) {
+            closed = true;
+            break;
+        }
+        block.push_back(std::move(line));
+    }
+    if (!closed) {
+        FrameTable table;
+        table.error = "no frame between '" + std::string(begin) + "' and '" + std::string(end) + "'";
+        return table;
+    }
+    return ParseFrameLines(block);
+}
+
+std::vector<Escape> Escapes(const std::string& err) {
+    constexpr std::string_view kPrefix = "vantrel-host: exception escaped from ";
+    std::vector<Escape> escapes;
+    for (const std::string& line : Lines(err)) {
+        if (!StartsWith(line, kPrefix)) continue;
+        const std::string rest = line.substr(kPrefix.size());
+        const std::size_t colon = rest.find(": ");
+        escapes.push_back(colon == std::string::npos ? Escape{rest, ""}
+                                                     : Escape{rest.substr(0, colon), rest.substr(colon + 2)});
+    }
+    return escapes;
+}
+
+std::string SanitizerReport(const std::string& err) {
+    for (const std::string& line : Lines(err)) {
+        for (std::string_view mark : {"ERROR: AddressSanitizer", "ERROR: LeakSanitizer", "runtime error:",
+                                      "ERROR: UndefinedBehaviorSanitizer"}) {
+            if (line.find(mark) != std::string::npos) return line;
+        }
+    }
+    return {};
+}
+
+std::map<std::string, std::uint64_t> ParseCalls(const std::string& out, std::string_view marker) {
+    std::map<std::string, std::uint64_t> counts;
+    bool inside = false;
+    for (const std::string& line : Lines(out)) {
+        if (!inside) {
+            inside = line == marker;
+            continue;
+        }
+        const std::size_t space = line.rfind(' ');
+        if (StartsWith(line, "@@") || space == std::string::npos || space + 1 >= line.size() ||
+            line.find_first_not_of("0123456789", space + 1) != std::string::npos) {
+            break;
+        }
+        counts[line.substr(0, space)] = std::stoull(line.substr(space + 1));
+    }
+    return counts;
+}
+
+std::optional<std::uint64_t> LastNumberAfter(const std::string& out, std::string_view prefix) {
+    std::optional<std::uint64_t> number;
+    for (const std::string& line : Lines(out)) {
+        if (StartsWith(line, prefix)) number = std::stoull(line.substr(prefix.size()));
+    }
+    return number;
+}
+
+std::string QuoteWord(const std::string& word) {
+    return word.find(' ') == std::string::npos ? word : "\"" + word + "\"";
+}
+
+TempDir::TempDir() {
+    const char* base = std::getenv("TMPDIR");
+    std::string pattern = std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/vantrel-rel-XXXXXX";
+    if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("cannot create a temporary directory");
+    path_ = pattern;
+}
+
+TempDir::~TempDir() {
+    std::error_code ec;
+    MakeMutable(path_);
+    for (auto it = std::filesystem::recursive_directory_iterator(path_, ec);
+         !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
+        if (it->is_directory(ec) && !it->is_symlink(ec)) MakeMutable(it->path());
+    }
+    std::filesystem::remove_all(path_, ec);
+}
+
+namespace {
+bool SetImmutable(const std::filesystem::path& dir, bool on, std::string& error) {
+    const int fd = open(dir.c_str(), O_RDONLY | O_DIRECTORY);
+    if (fd < 0) {
+        error = std::strerror(errno);
+        return false;
+    }
+    int flags = 0;
+    bool ok = ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+    if (ok && ((flags & FS_IMMUTABLE_FL) != 0) != on) {
+        flags = on ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
+        ok = ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+    }
+    if (!ok) error = std::strerror(errno);
+    close(fd);
+    return ok;
+}
+}  // namespace
+
+std::string MakeImmutable(const std::filesystem::path& dir) {
+    std::string error;
+    if (!SetImmutable(dir, true, error)) return "cannot set the immutable flag on " + dir.string() + ": " + error;
+    // Check that it took: a file must not be creatable, not even by root.
+    const std::filesystem::path probe = dir / "probe";
+    const int fd = open(probe.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+    if (fd >= 0) {
+        close(fd);
+        MakeMutable(dir);
+        std::filesystem::remove(probe);
+        return "the immutable flag did not keep files out of " + dir.string();
+    }
+    return {};
+}
+
+void MakeMutable(const std::filesystem::path& dir) {
+    std::string error;
+    SetImmutable(dir, false, error);
+}
+
+std::uint64_t StatusKilobytes(std::string_view field) {
+    std::ifstream in("/proc/self/status");
+    const std::string prefix = std::string(field) + ":";
+    for (std::string line; std::getline(in, line);) {
+        if (StartsWith(line, prefix)) return std::stoull(line.substr(prefix.size()));
+    }
+    return 0;
+}
+
+std::uint64_t HeapBytesInUse() {
+#if defined(VREL_ASAN)
+    return __sanitizer_get_current_allocated_bytes();
+#else
+    return static_cast<std::uint64_t>(mallinfo2().uordblks);
+#endif
+}
+
+std::size_t OpenFileDescriptors() {
+    std::size_t count = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) ++count;
+    return count;
+}
+
+}  // namespace vrel
