@@ -2,6 +2,8 @@
 // conversions of canvas coordinates. No host calls.
 #pragma once
 
+#include <cmath>
+#include <limits>
 #include <string>
 
 #include "host_sdk.h"
@@ -24,11 +26,20 @@ std::string MatchEndedMessage(int mode, int wins, int losses, float startingMmr,
 std::string RatingChangedMessage(float newMmr, float initialMmr, int count);
 
 // Truncates toward zero; saturates at the int range, and NaN becomes 0, so no position
-// makes the conversion undefined.
-int TruncateToInt(float value);
+// makes the conversion undefined. Inline: a frame converts some seventy coordinates.
+inline int TruncateToInt(float value) {
+    if (std::isnan(value)) return 0;
+    if (value >= 2147483648.0f) return std::numeric_limits<int>::max();
+    if (value <= -2147483648.0f) return std::numeric_limits<int>::min();
+    return static_cast<int>(value);
+}
 
 // a + b, saturating at the int range.
-int SaturatingAdd(int a, int b);
+inline int SaturatingAdd(int a, int b) {
+    int sum;
+    if (__builtin_add_overflow(a, b, &sum)) return b > 0 ? std::numeric_limits<int>::max() : std::numeric_limits<int>::min();
+    return sum;
+}
 
 // The integer canvas point of a float position.
 inline Vector2 ToVector2(float x, float y) { return {TruncateToInt(x), TruncateToInt(y)}; }
