@@ -7,6 +7,7 @@ packages=(
     cmake ninja-build g++ pkg-config
     libfmt-dev libimgui-dev libgtest-dev libgmock-dev libbenchmark-dev
     libcairo2-dev libosmesa6-dev fonts-dejavu-core
+    clang libclang-rt-14-dev
 )
 
 missing=()

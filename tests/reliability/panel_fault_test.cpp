@@ -1,0 +1,102 @@
+// The one SDK operation the command language cannot reach: CVarWrapper::setValue, which the
+// settings panel calls only when the user changes a widget. Here the panel is driven with
+// the mouse in-process (a click on the check box: the integer overload; a press on a
+// slider: the float one) with that call throwing. The panel has no guard, so the host must
+// catch and count exactly one exception per fault; the variable keeps its value, the next
+// frame of the panel works, and the overlay goes on drawing.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <imgui.h>
+
+#include <sstream>
+
+#include "gui/settings_window.h"
+#include "host.h"
+#include "reliability_support.h"
+
+namespace {
+
+using vhost::GuiInput;
+
+struct Geometry {
+    ImVec2 origin;  // the layout cursor before the panel
+    float lineStep = 0.0f;
+    float rowStep = 0.0f;
+    float rowHeight = 0.0f;
+    float itemWidth = 0.0f;
+    // Row 0 is the check box, rows 1 and 2 the position sliders, below the title line.
+    float RowCentreY(int row) const {
+        return origin.y + lineStep + static_cast<float>(row) * rowStep + rowHeight / 2.0f;
+    }
+};
+
+struct PanelWrite {
+    std::string name;
+    std::string variable;
+    std::function<GuiInput(const Geometry&, bool down)> at;  // where the mouse is
+};
+
+void PrintTo(const PanelWrite& write, std::ostream* os) { *os << write.name; }
+
+class PanelWrites : public ::testing::TestWithParam<PanelWrite> {};
+
+TEST_P(PanelWrites, ThatThrowEscapeOnceAndLeaveTheValue) {
+    const PanelWrite& c = GetParam();
+    vrel::TempDir dir;
+    std::ostringstream out;
+    std::ostringstream err;
+    vhost::HostOptions options;
+    options.pluginPath = VANTREL_PLUGIN_PATH;
+    options.workdir = dir.path() / "work";
+    options.configPath = dir.path() / "config.cfg";
+    options.out = &out;
+    options.err = &err;
+    const std::filesystem::path previous = std::filesystem::current_path();
+    {
+        vhost::Host host(options);
+        ASSERT_TRUE(host.Start().ok());
+        Geometry geometry;
+        vhost::SettingsFrameOptions measure;
+        measure.beforePanel = [&] { geometry.origin = ImGui::GetCursorScreenPos(); };
+        measure.afterPanel = [&] {
+            geometry.lineStep = ImGui::GetTextLineHeightWithSpacing();
+            geometry.rowStep = ImGui::GetFrameHeightWithSpacing();
+            geometry.rowHeight = ImGui::GetFrameHeight();
+            geometry.itemWidth = ImGui::CalcItemWidth();
+        };
+        ASSERT_TRUE(host.SettingsFrame({}, measure).ok());
+        ASSERT_TRUE(host.SettingsFrame({}, measure).ok());  // laid out: the geometry holds
+        const std::string before = host.cvars().Find(c.variable)->value;
+
+        ASSERT_TRUE(host.Execute("fault setValue throw \"panel write fails\"").ok());
+        ASSERT_TRUE(host.SettingsFrame(c.at(geometry, true)).ok());
+        ASSERT_TRUE(host.SettingsFrame(c.at(geometry, false)).ok());
+        EXPECT_EQ(host.calls().Count(vhost::Op::setValue), 1u) << "the widget did not write";
+        EXPECT_EQ(host.EscapedExceptions(), 1u) << err.str();
+        EXPECT_THAT(err.str(), ::testing::HasSubstr("exception escaped from DrawSettings: panel write fails"));
+        EXPECT_EQ(host.cvars().Find(c.variable)->value, before);
+
+        // The panel draws again, and the overlay with it.
+        ASSERT_TRUE(host.SettingsFrame({}).ok());
+        EXPECT_EQ(host.EscapedExceptions(), 1u) << err.str();
+        out.str("");
+        ASSERT_TRUE(host.Execute("frame").ok());
+        EXPECT_EQ(vrel::ParseFrameLines(vrel::Lines(out.str())).error, "") << out.str();
+        host.Finish();
+    }
+    std::filesystem::current_path(previous);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Widgets, PanelWrites,
+    ::testing::Values(PanelWrite{"CheckBox", "vantrel_enabled",
+                                 [](const Geometry& g, bool down) {
+                                     return GuiInput{g.origin.x + g.rowHeight / 2.0f, g.RowCentreY(0), down};
+                                 }},
+                      PanelWrite{"Slider", "vantrel_pos_x",
+                                 [](const Geometry& g, bool down) {
+                                     return GuiInput{g.origin.x + g.itemWidth * 0.25f, g.RowCentreY(1), down};
+                                 }}),
+    [](const ::testing::TestParamInfo<PanelWrite>& row) { return row.param.name; });
+
+}  // namespace
