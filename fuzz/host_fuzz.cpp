@@ -71,6 +71,10 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     char pattern[] = "/tmp/vantrel-host-fuzz-XXXXXX";
     if (mkdtemp(pattern) == nullptr) std::abort();
     scratch = pattern;
+    std::atexit([] {
+        std::error_code ec;
+        std::filesystem::remove_all(scratch, ec);
+    });
     return 0;
 }
 
