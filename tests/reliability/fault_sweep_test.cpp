@@ -10,10 +10,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <functional>
+#include <array>
+#include <cctype>
+#include <iostream>
 #include <map>
-#include <set>
-#include <sstream>
+#include <optional>
 
 #include "calls.h"
 #include "reliability_support.h"

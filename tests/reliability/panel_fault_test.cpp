@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 #include <imgui.h>
 
+#include <functional>
 #include <sstream>
 
 #include "gui/settings_window.h"
