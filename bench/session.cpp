@@ -59,14 +59,14 @@ Vantrel& Session::Plugin() {
 
 void PlayFullTable(Session& session) {
     // Ratings and ranks as the game reports them before the first match.
-    session.Run("mmr 10 712.25 rank 11 0");
+    session.Run("mmr 10 712.25 rank 11 1");
     session.Run("mmr 11 1176.5 rank 16 3");
     session.Run("mmr 13 840.0 rank 13 0");
     session.Run("unload");
     session.Run("load");
 
-    // Matches: the rating service answers the new rating by the time the match ends, so
-    // each poll finds its change at once.
+    // Matches: the rating service answers the new rating, with the rank that goes with
+    // it, by the time the match ends, so each poll finds its change at once.
     struct Match {
         int playlist;
         bool win;
@@ -75,10 +75,10 @@ void PlayFullTable(Session& session) {
         int division;
     };
     const Match matches[] = {
-        {10, true, 721.5f, 11, 0},   {10, false, 712.0f, 11, 0},  {10, true, 720.75f, 11, 0},
+        {10, true, 721.5f, 11, 2},   {10, false, 712.0f, 11, 1},  {10, true, 720.75f, 11, 2},
         {11, true, 1185.0f, 16, 3},  {11, true, 1194.25f, 16, 3}, {11, false, 1186.0f, 16, 3},
-        {11, true, 1195.5f, 16, 3},  {13, false, 831.0f, 12, 3},  {13, true, 841.5f, 13, 0},
-        {13, true, 850.25f, 13, 0},  {13, true, 859.0f, 13, 0},   {13, false, 849.5f, 13, 0},
+        {11, true, 1195.5f, 17, 0},  {13, false, 831.0f, 12, 3},  {13, true, 841.5f, 13, 0},
+        {13, true, 850.25f, 13, 1},  {13, true, 859.0f, 13, 1},   {13, false, 849.5f, 13, 1},
     };
     for (const Match& m : matches) {
         session.Run(fmt::format("match start {}", m.playlist));

@@ -53,7 +53,7 @@ private:
 // Ratings known at start, then matches in every ranked mode with rating changes, then
 // back to the menus: every row has wins, losses, a change and a real rank, and the table
 // shows (it is visible in the menus).
-//   1vs1  P2 D1   2vs2  CH1 D4   3vs3  D1 D1
+//   1vs1  P2 D3  2-1  +08.50    2vs2  CH2 D1  3-1  +19.00    3vs3  D1 D2  3-2  +09.50
 void PlayFullTable(Session& session);
 
 // Draws nothing; keeps the pen so that GetPosition answers what was set.

@@ -231,7 +231,7 @@ BENCHMARK(PollFloor);
 // command registered, four hooks and the drawable. The `unload` after it is not timed.
 void Load(benchmark::State& state) {
     bench::Session session(/*load=*/false);
-    session.Run("mmr 10 712.25 rank 11 0");
+    session.Run("mmr 10 712.25 rank 11 1");
     session.Run("mmr 11 1176.5 rank 16 3");
     session.Run("mmr 13 840.0 rank 13 0");
     for (auto _ : state) {
@@ -246,7 +246,7 @@ BENCHMARK(Load);
 // `load` and `unload` (onUnload, the registrations dropped, deleteMe, the object destroyed).
 void LoadUnload(benchmark::State& state) {
     bench::Session session(/*load=*/false);
-    session.Run("mmr 10 712.25 rank 11 0");
+    session.Run("mmr 10 712.25 rank 11 1");
     session.Run("mmr 11 1176.5 rank 16 3");
     session.Run("mmr 13 840.0 rank 13 0");
     const std::size_t before = bench::Allocations();
