@@ -7,6 +7,17 @@
 // same strings parsed at run time, without the parsing, which cost more than the numbers.
 
 namespace {
+// For the log's lines: formats into a buffer on the stack and makes the string once, at
+// its final size, so a line costs one allocation however long it is. (A cell of the table
+// is formatted straight into its string: it fits the small-string buffer or needs one
+// allocation as it is.)
+template <class CompiledFormat, class... Args>
+std::string FormatLine(const CompiledFormat& format, const Args&... args) {
+    fmt::memory_buffer buffer;
+    fmt::format_to(fmt::appender(buffer), format, args...);
+    return std::string(buffer.data(), buffer.size());
+}
+
 // -0.0 would print as "-0.00" inside a field whose sign is written separately.
 float PositiveZero(float value) { return value + 0.0f; }
 }  // namespace
@@ -31,12 +42,12 @@ std::string FormatRankColumn(const std::string& rankText, float toRankUp) {
 }
 
 std::string MatchEndedMessage(int mode, int wins, int losses, float startingMmr, float deltaMmr) {
-    return fmt::format(FMT_COMPILE("Match ended: ModeIndex: {:d}, Wins: {:d}, Losses: {:d}, Starting MMR: {:.2f}, "
-                                   "Delta MMR: {:+06.2f}"),
-                       mode, wins, losses, startingMmr, deltaMmr);
+    return FormatLine(FMT_COMPILE("Match ended: ModeIndex: {:d}, Wins: {:d}, Losses: {:d}, Starting MMR: {:.2f}, "
+                                  "Delta MMR: {:+06.2f}"),
+                      mode, wins, losses, startingMmr, deltaMmr);
 }
 
 std::string RatingChangedMessage(float newMmr, float initialMmr, int count) {
-    return fmt::format(FMT_COMPILE("CheckMMRUpdate: mmr: {:.2f}, initialMMR: {:.2f}, count: {:d}"), newMmr, initialMmr,
-                       count);
+    return FormatLine(FMT_COMPILE("CheckMMRUpdate: mmr: {:.2f}, initialMMR: {:.2f}, count: {:d}"), newMmr,
+                      initialMmr, count);
 }
