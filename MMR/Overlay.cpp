@@ -1,8 +1,6 @@
 // The statistics table on the game screen: drawn every frame it is visible, from the
-// statistics as they are at that moment.
-#include <bit>
-#include <cstdint>
-
+// statistics as they are at that moment. Every text is formatted afresh in each frame;
+// the overlay keeps nothing between frames but the scoreboard flag.
 #include "Format.h"
 #include "Vantrel.h"
 
@@ -13,52 +11,6 @@ const std::string kHeader = "         W  L       MMR    Rank  To Rank up";
 constexpr float kRowPitch = 20.0f;
 constexpr std::array<float, 6> kRowLines{0, 20, 40, 60, 80, 100};
 constexpr std::array<float, 7> kColumnLines{0, 40, 62, 85, 150, 200, 280};
-
-// The texts of a row's last three cells, kept with the values they were made from. The
-// table is drawn every frame but its numbers change about once a match, and formatting
-// them cost several times the drawing: a row whose values are those of a kept entry
-// draws the kept texts. Floats are compared by their bits, so every value (-0.0, NaN)
-// gets exactly the text formatting it gives. Entry points run one at a time on the game
-// thread, so the entries need no lock.
-struct RowTexts {
-    bool used = false;
-    int wins = 0;
-    int losses = 0;
-    std::uint32_t change = 0;
-    std::uint32_t toRankUp = 0;
-    std::string rankText;
-    std::string winLoss;
-    std::string changeText;
-    std::string rankColumn;
-};
-
-// One entry per row of the table, reused in turn.
-std::array<RowTexts, 4> rowTexts;
-std::size_t nextRowTexts = 0;
-
-const RowTexts& TextsFor(int wins, int losses, float change, const std::string& rankText, float toRankUp) {
-    const auto changeBits = std::bit_cast<std::uint32_t>(change);
-    const auto toRankUpBits = std::bit_cast<std::uint32_t>(toRankUp);
-    for (const RowTexts& kept : rowTexts) {
-        if (kept.used && kept.wins == wins && kept.losses == losses && kept.change == changeBits &&
-            kept.toRankUp == toRankUpBits && kept.rankText == rankText) {
-            return kept;
-        }
-    }
-    RowTexts& entry = rowTexts[nextRowTexts];
-    nextRowTexts = (nextRowTexts + 1) % rowTexts.size();
-    entry.used = false;  // stays unused if formatting throws
-    entry.winLoss = FormatWinLoss(wins, losses);
-    entry.changeText = FormatChange(change);
-    entry.rankColumn = FormatRankColumn(rankText, toRankUp);
-    entry.rankText = rankText;
-    entry.wins = wins;
-    entry.losses = losses;
-    entry.change = changeBits;
-    entry.toRankUp = toRankUpBits;
-    entry.used = true;
-    return entry;
-}
 }  // namespace
 
 void Vantrel::OnOpenScoreboard(std::string /*eventName*/) { scoreboardOpen = true; }
@@ -110,11 +62,10 @@ void Vantrel::RenderRow(CanvasWrapper canvas, float scale, std::string rowName, 
                         float mmrChange, std::string rankText, float toRankUp) {
     const Vector2 p = canvas.GetPosition();
     canvas.DrawString(std::move(rowName), scale, scale, false, false);
-    const RowTexts& texts = TextsFor(winCount, lossCount, mmrChange, rankText, toRankUp);
     canvas.SetPosition(Vector2{SaturatingAdd(p.X, 39), p.Y});
-    canvas.DrawString(texts.winLoss, scale, scale, false, false);
+    canvas.DrawString(FormatWinLoss(winCount, lossCount), scale, scale, false, false);
     canvas.SetPosition(Vector2{SaturatingAdd(p.X, 86), p.Y});
-    canvas.DrawString(texts.changeText, scale, scale, false, false);
+    canvas.DrawString(FormatChange(mmrChange), scale, scale, false, false);
     canvas.SetPosition(Vector2{SaturatingAdd(p.X, 153), p.Y});
-    canvas.DrawString(texts.rankColumn, scale, scale, false, false);
+    canvas.DrawString(FormatRankColumn(rankText, toRankUp), scale, scale, false, false);
 }

@@ -1,7 +1,6 @@
-// Frames and log lines one after another: the table reuses the texts of rows whose values
-// have not changed, and the log reuses the time stamp of the second it is in. Each frame
-// must still show the statistics as they are at that moment, and each line the time it
-// was written.
+// Frames and log lines one after another: each frame must show the statistics as they are
+// at that moment, and each line the time it was written (the log reuses the time stamp of
+// the second it is in).
 #include <chrono>
 #include <cmath>
 #include <ctime>
