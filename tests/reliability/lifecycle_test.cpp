@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "host.h"
+#include "in_process_host.h"
 #include "reliability_support.h"
 #include "run_host.h"
 
@@ -63,17 +64,10 @@ TEST(Lifecycle, LoadAndUnloadAHundredTimes) {
 // The same in-process, where this process's file descriptors and heap can be counted: after
 // a first load has brought the module in, a hundred more cycles hold nothing more.
 TEST(Lifecycle, LoadUnloadCyclesHoldNoFilesOrMemory) {
-    vrel::TempDir dir;
-    std::ostringstream out;
-    std::ostringstream err;
-    vhost::HostOptions options;
-    options.pluginPath = VANTREL_PLUGIN_PATH;
-    options.workdir = dir.path() / "work";
-    options.configPath = dir.path() / "config.cfg";
-    options.loadPlugin = false;
-    options.out = &out;
-    options.err = &err;
-    const std::filesystem::path previous = std::filesystem::current_path();
+    vrel::InProcessHost setup;
+    std::ostringstream& out = setup.out;
+    std::ostringstream& err = setup.err;
+    vhost::HostOptions& options = setup.options;
     {
         vhost::Host host(options);
         ASSERT_TRUE(host.Start().ok());
@@ -93,7 +87,6 @@ TEST(Lifecycle, LoadUnloadCyclesHoldNoFilesOrMemory) {
         EXPECT_EQ(host.EscapedExceptions(), 0u) << err.str();
         host.Finish();
     }
-    std::filesystem::current_path(previous);
 }
 
 // Unloaded during a match: the hooks go with the plug-in, so the match's end and the

@@ -12,6 +12,7 @@
 #include <sstream>
 
 #include "host.h"
+#include "in_process_host.h"
 #include "reliability_support.h"
 #include "run_host.h"
 
@@ -111,30 +112,22 @@ INSTANTIATE_TEST_SUITE_P(
 // Removed while open: the plug-in goes on writing to the file it holds, reports nothing and
 // tracks as before. In-process, so that the file can be removed between two commands.
 TEST(LogFile, RemovedWhileOpen) {
-    vrel::TempDir dir;
-    std::ostringstream out;
-    std::ostringstream err;
-    vhost::HostOptions options;
-    options.pluginPath = VANTREL_PLUGIN_PATH;
-    options.workdir = dir.path() / "work";
-    options.configPath = dir.path() / "config.cfg";
-    options.loadPlugin = false;
-    options.out = &out;
-    options.err = &err;
-    const fs::path previous = fs::current_path();
+    vrel::InProcessHost setup;
+    std::ostringstream& out = setup.out;
+    std::ostringstream& err = setup.err;
+    vhost::HostOptions& options = setup.options;
     {
         vhost::Host host(options);
         ASSERT_TRUE(host.Start().ok());
         for (const std::string& line : kStart) ASSERT_TRUE(host.Execute(line).ok()) << line;
-        ASSERT_TRUE(fs::exists(dir.path() / "work" / "VantrelLog.txt"));
-        fs::remove(dir.path() / "work" / "VantrelLog.txt");
+        ASSERT_TRUE(fs::exists(setup.dir.path() / "work" / "VantrelLog.txt"));
+        fs::remove(setup.dir.path() / "work" / "VantrelLog.txt");
         std::istringstream script(Script(false));
         EXPECT_EQ(host.RunScript(script, "script"), vhost::kExitOk) << err.str();
         ExpectTrackedAndDrawn(out.str(), err.str());
-        EXPECT_FALSE(fs::exists(dir.path() / "work" / "VantrelLog.txt"));  // never opened again
+        EXPECT_FALSE(fs::exists(setup.dir.path() / "work" / "VantrelLog.txt"));  // never opened again
         host.Finish();
     }
-    fs::current_path(previous);
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 
 #include "gui/settings_window.h"
 #include "host.h"
+#include "in_process_host.h"
 #include "reliability_support.h"
 
 namespace {
@@ -43,16 +44,11 @@ class PanelWrites : public ::testing::TestWithParam<PanelWrite> {};
 
 TEST_P(PanelWrites, ThatThrowEscapeOnceAndLeaveTheValue) {
     const PanelWrite& c = GetParam();
-    vrel::TempDir dir;
-    std::ostringstream out;
-    std::ostringstream err;
-    vhost::HostOptions options;
-    options.pluginPath = VANTREL_PLUGIN_PATH;
-    options.workdir = dir.path() / "work";
-    options.configPath = dir.path() / "config.cfg";
-    options.out = &out;
-    options.err = &err;
-    const std::filesystem::path previous = std::filesystem::current_path();
+    vrel::InProcessHost setup;
+    std::ostringstream& out = setup.out;
+    std::ostringstream& err = setup.err;
+    vhost::HostOptions& options = setup.options;
+    options.loadPlugin = true;
     {
         vhost::Host host(options);
         ASSERT_TRUE(host.Start().ok());
@@ -85,7 +81,6 @@ TEST_P(PanelWrites, ThatThrowEscapeOnceAndLeaveTheValue) {
         EXPECT_EQ(vrel::ParseFrameLines(vrel::Lines(out.str())).error, "") << out.str();
         host.Finish();
     }
-    std::filesystem::current_path(previous);
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -18,6 +18,7 @@
 #include <fmt/format.h>
 
 #include "host.h"
+#include "in_process_host.h"
 #include "reliability_support.h"
 
 #if defined(__SANITIZE_ADDRESS__)
@@ -67,17 +68,10 @@ float ParseChange(std::string text) {
 }
 
 TEST(Soak, TenVirtualHoursOfMatches) {
-    vrel::TempDir dir;
-    std::ostringstream out;
-    std::ostringstream err;
-    vhost::HostOptions options;
-    options.pluginPath = VANTREL_PLUGIN_PATH;
-    options.workdir = dir.path() / "work";
-    options.configPath = dir.path() / "config.cfg";
-    options.loadPlugin = false;
-    options.out = &out;
-    options.err = &err;
-    const std::filesystem::path previous = std::filesystem::current_path();
+    vrel::InProcessHost setup;
+    std::ostringstream& out = setup.out;
+    std::ostringstream& err = setup.err;
+    vhost::HostOptions& options = setup.options;
 
     vhost::Host host(options);
     ASSERT_TRUE(host.Start().ok());
@@ -163,7 +157,7 @@ TEST(Soak, TenVirtualHoursOfMatches) {
     EXPECT_EQ(host.EscapedExceptions(), 0u) << err.str();
 
     ASSERT_TRUE(host.Finish());
-    std::ifstream logFile(dir.path() / "work" / "VantrelLog.txt");
+    std::ifstream logFile(setup.dir.path() / "work" / "VantrelLog.txt");
     std::stringstream log;
     log << logFile.rdbuf();
     EXPECT_EQ(vrel::LinesWith(log.str(), " - Match ended: ").size(), static_cast<std::size_t>(kMatches + 1));
@@ -178,7 +172,6 @@ TEST(Soak, TenVirtualHoursOfMatches) {
     EXPECT_LE(heapAtEnd, heapAtWarmUp + kHeapGrowthBound);
     EXPECT_LE(rssAtEnd, rssAtWarmUp + kRssGrowthBound);
     EXPECT_EQ(vrel::OpenFileDescriptors(), filesAtWarmUp);
-    std::filesystem::current_path(previous);
 }
 
 }  // namespace
