@@ -1,6 +1,12 @@
 // vantrel-host: loads the plug-in module and plays a simulated game driven by console
 // commands from a script file or standard input.
+#if defined(_WIN32)
+#define WIN32_LEAN_AND_MEAN
+#define NOMINMAX
+#include <windows.h>
+#else
 #include <unistd.h>
+#endif
 
 #include <cstring>
 #include <filesystem>
@@ -11,6 +17,7 @@
 #include <string_view>
 
 #include "host.h"
+#include "module.h"
 
 #ifndef VANTREL_VERSION
 #define VANTREL_VERSION "unknown"
@@ -29,13 +36,13 @@ extern "C" const char* __lsan_default_options() { return "print_suppressions=0";
 
 namespace {
 
-constexpr std::string_view kUsage =
+constexpr std::string_view kUsageText =
     "usage: vantrel-host [--plugin PATH] [--workdir DIR] [--config FILE] [--no-load] [SCRIPT | -]\n"
     "\n"
     "Loads the plug-in and plays a simulated game driven by console commands, read from\n"
     "SCRIPT or, with '-' or no SCRIPT, from standard input (with a prompt on a terminal).\n"
     "\n"
-    "  --plugin PATH   the plug-in module (default: plugins/Vantrel.so next to this program)\n"
+    "  --plugin PATH   the plug-in module (default: plugins/Vantrel{SUFFIX} next to this program)\n"
     "  --workdir DIR   working directory, created if missing; the plug-in's log lands there\n"
     "  --config FILE   saved console variables (default: config.cfg in the working directory)\n"
     "  --no-load       start without loading the plug-in (use 'load' later)\n"
@@ -44,6 +51,25 @@ constexpr std::string_view kUsage =
     "\n"
     "Exit status: 0 at the end of input; 1 for a failing script line or a usage error;\n"
     "2 when a plug-in module is refused.\n";
+
+// The usage text, naming this platform's module file.
+std::string Usage() {
+    std::string text(kUsageText);
+    text.replace(text.find("{SUFFIX}"), 8, vhost::kModuleSuffix);
+    return text;
+}
+
+// A terminal gets a prompt and a console that goes on after errors; a file, a pipe or the
+// null device is read as a script. (On Windows the null device counts as a character
+// device, so ask for a console instead.)
+bool StandardInputIsTerminal() {
+#if defined(_WIN32)
+    DWORD mode = 0;
+    return GetConsoleMode(GetStdHandle(STD_INPUT_HANDLE), &mode) != 0;
+#else
+    return isatty(STDIN_FILENO) != 0;
+#endif
+}
 
 struct Arguments {
     vhost::HostOptions options;
@@ -70,7 +96,7 @@ std::optional<int> ParseArguments(int argc, char** argv, Arguments& arguments) {
                 return true;
             }
             if (i + 1 >= argc) {
-                std::cerr << "vantrel-host: " << arg << " needs a value\n" << kUsage;
+                std::cerr << "vantrel-host: " << arg << " needs a value\n" << Usage();
                 return false;
             }
             out = argv[++i];
@@ -78,7 +104,7 @@ std::optional<int> ParseArguments(int argc, char** argv, Arguments& arguments) {
         };
         std::string text;
         if (arg == "--help" || arg == "-h") {
-            std::cout << kUsage;
+            std::cout << Usage();
             return 0;
         } else if (arg == "--version") {
             std::cout << "vantrel-host " << VANTREL_VERSION << '\n';
@@ -95,10 +121,10 @@ std::optional<int> ParseArguments(int argc, char** argv, Arguments& arguments) {
         } else if (arg == "--no-load") {
             arguments.options.loadPlugin = false;
         } else if (arg.size() > 1 && arg[0] == '-' && arg != "-") {
-            std::cerr << "vantrel-host: unknown option " << argv[i] << '\n' << kUsage;
+            std::cerr << "vantrel-host: unknown option " << argv[i] << '\n' << Usage();
             return vhost::kExitError;
         } else if (scriptGiven) {
-            std::cerr << "vantrel-host: only one SCRIPT may be given\n" << kUsage;
+            std::cerr << "vantrel-host: only one SCRIPT may be given\n" << Usage();
             return vhost::kExitError;
         } else {
             arguments.script = std::string(arg);
@@ -141,7 +167,7 @@ int main(int argc, char** argv) {
             return started.outcome == vhost::Outcome::Refused ? vhost::kExitRefused : vhost::kExitError;
         }
         int status = vhost::kExitOk;
-        if (fromStdin && isatty(STDIN_FILENO) != 0) {
+        if (fromStdin && StandardInputIsTerminal()) {
             status = host.RunInteractive(std::cin);
         } else {
             status = host.RunScript(fromStdin ? std::cin : scriptFile, scriptName);
