@@ -17,9 +17,13 @@ void Vantrel::DrawSettings() {
     bool isEnabled = enableCvar.getBoolValue();
     if (ImGui::Checkbox("Enable plugin", &isEnabled)) enableCvar.setValue(isEnabled ? 1 : 0);
 
+    // The sliders cover a 1920x1080 screen, while the variables have no maximum: a larger
+    // value set from the console is shown as it is and kept until the slider is moved.
     CvarSlider("vantrel_pos_x", "Left: ", 0.0f, 1920.0f);
     CvarSlider("vantrel_pos_y", "Top: ", 0.0f, 1080.0f);
-    // Drawn only if someone registers the variable; the table itself uses a fixed row pitch.
+    // The plug-in registers no vantrel_line_height and the table keeps a fixed 20-unit row
+    // pitch, so this slider shows only if another party registers the variable, and then
+    // moves nothing. Kept as the panel has always been, look-up included.
     CvarSlider("vantrel_line_height", "Line Height: ", -10.0f, 72.0f);
 }
 

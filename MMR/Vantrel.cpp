@@ -52,6 +52,10 @@ void Vantrel::onLoad() {
         logFile.open("VantrelLog.txt", std::ios::out | std::ios::app);
 
         // First shared values; the console-variable bindings below take them over.
+        // posY starts at 850 although vantrel_pos_y defaults to 350, on purpose: the plug-in
+        // has always started so. A host that writes the variable's value when binding (ours
+        // does) moves the table to 350 or the saved value at once; one that passes on only
+        // later changes keeps it at 850 until the variable is set.
         enabled = std::make_shared<bool>(false);
         posX = std::make_shared<float>(10.0f);
         posY = std::make_shared<float>(850.0f);
@@ -86,6 +90,9 @@ void Vantrel::RegisterConsole() {
     cvarManager->registerCvar("vantrel_enabled", "1", "Enables/disable Vantrel Stats", true, true, 0.0f, true, 1.0f,
                               true);
     cvarManager->getCvar("vantrel_enabled").bindTo(enabled);
+    // Positions have a minimum of 0 and no maximum. The overlay still draws from whatever
+    // the shared values hold, negative positions included (truncated toward zero): the
+    // limits are the host's to apply, and a frame must not depend on them.
     cvarManager->registerCvar("vantrel_pos_x", "10", "Left Position", true, true, 0.0f, false, 0.0f, true)
         .bindTo(posX);
     cvarManager->registerCvar("vantrel_pos_y", "350", "Top Position", true, true, 0.0f, false, 0.0f, true)

@@ -6,9 +6,8 @@
 
 namespace vhost {
 
-HostBackend::HostBackend(World& world, CvarRegistry& cvars, CallCounter& counter, CallbackGuard& guard,
-                         std::ostream& err)
-    : world_(world), cvars_(cvars), counter_(counter), guard_(guard), err_(err) {
+HostBackend::HostBackend(World& world, CvarRegistry& cvars, CallbackGuard& guard, std::ostream& err)
+    : world_(world), cvars_(cvars), guard_(guard), err_(err) {
     controller_ = NewHandle(Kind::Controller, 0);
     uniqueId_ = NewHandle(Kind::UniqueId, 0);
     ratingService_ = NewHandle(Kind::RatingService, 0);
@@ -133,31 +132,26 @@ std::size_t HostBackend::DrawableCount(pluginsdk::Handle owner) const {
 // --- events, drawing, timers -------------------------------------------------------------
 
 void HostBackend::HookEvent(pluginsdk::Handle owner, const std::string& eventName, pluginsdk::EventCallback callback) {
-    counter_.Enter(Op::HookEvent);
     if (!AcceptsRegistration(owner, "HookEvent")) return;
     hooks_.Add(owner, eventName, HookCallback{std::move(callback), {}});
 }
 
 void HostBackend::HookEventWithCaller(pluginsdk::Handle owner, const std::string& eventName,
                                       pluginsdk::CallerEventCallback callback) {
-    counter_.Enter(Op::HookEventWithCaller);
     if (!AcceptsRegistration(owner, "HookEventWithCaller")) return;
     hooks_.Add(owner, eventName, HookCallback{{}, std::move(callback)});
 }
 
 void HostBackend::RegisterDrawable(pluginsdk::Handle owner, pluginsdk::DrawableCallback callback) {
-    counter_.Enter(Op::RegisterDrawable);
     if (!AcceptsRegistration(owner, "RegisterDrawable")) return;
     drawables_.Add(owner, {}, std::move(callback));
 }
 
 void HostBackend::UnregisterDrawables(pluginsdk::Handle owner) {
-    counter_.Enter(Op::UnregisterDrawables);
     drawables_.RemoveIf([owner](const auto& entry) { return entry.owner == owner; });
 }
 
 void HostBackend::SetTimeout(pluginsdk::Handle owner, pluginsdk::TimeoutCallback callback, float delaySeconds) {
-    counter_.Enter(Op::SetTimeout);
     world_.Schedule(static_cast<double>(delaySeconds), World::EventKind::Timer,
                     [this, owner, callback = std::move(callback)]() {
                         GameWrapper game(owner);
@@ -168,57 +162,47 @@ void HostBackend::SetTimeout(pluginsdk::Handle owner, pluginsdk::TimeoutCallback
 // --- game state ------------------------------------------------------------------------
 
 bool HostBackend::IsInGame(pluginsdk::Handle) {
-    counter_.Enter(Op::IsInGame);
     return world_.Game().inGame && !world_.Game().online;
 }
 
 bool HostBackend::IsInOnlineGame(pluginsdk::Handle) {
-    counter_.Enter(Op::IsInOnlineGame);
     return world_.Game().inGame && world_.Game().online;
 }
 
 pluginsdk::Handle HostBackend::GetPlayerController(pluginsdk::Handle) {
-    counter_.Enter(Op::GetPlayerController);
     return controller_;
 }
 
 pluginsdk::Handle HostBackend::GetUniqueID(pluginsdk::Handle) {
-    counter_.Enter(Op::GetUniqueID);
     return uniqueId_;
 }
 
 pluginsdk::Handle HostBackend::GetMMRWrapper(pluginsdk::Handle) {
-    counter_.Enter(Op::GetMMRWrapper);
     return ratingService_;
 }
 
 // --- game objects ----------------------------------------------------------------------
 
 bool HostBackend::IsValid(pluginsdk::Handle object) {
-    counter_.Enter(Op::ObjectIsValid);
     return objects_.count(object) != 0;
 }
 
 pluginsdk::Handle HostBackend::GetWinningTeam(pluginsdk::Handle server) {
-    counter_.Enter(Op::GetWinningTeam);
     if (Live(server, {Kind::Server}) == nullptr) return 0;
     return server == server_ ? winningTeam_ : 0;
 }
 
 pluginsdk::Handle HostBackend::GetPlaylist(pluginsdk::Handle gameEvent) {
-    counter_.Enter(Op::GetPlaylist);
     if (Live(gameEvent, {Kind::Server}) == nullptr) return 0;
     return gameEvent == server_ ? playlist_ : 0;
 }
 
 int HostBackend::GetPlaylistId(pluginsdk::Handle playlist) {
-    counter_.Enter(Op::GetPlaylistId);
     const Object* object = Live(playlist, {Kind::Playlist});
     return object != nullptr ? object->number : 0;
 }
 
 unsigned char HostBackend::GetTeamNum(pluginsdk::Handle teamInfo) {
-    counter_.Enter(Op::GetTeamNum);
     const Object* object = Live(teamInfo, {Kind::Team, Kind::Controller});
     if (object == nullptr) return 0;
     const int team = object->kind == Kind::Controller ? world_.Game().team : object->number;
@@ -226,7 +210,6 @@ unsigned char HostBackend::GetTeamNum(pluginsdk::Handle teamInfo) {
 }
 
 unsigned char HostBackend::GetTeamNum2(pluginsdk::Handle actor) {
-    counter_.Enter(Op::GetTeamNum2);
     const Object* object = Live(actor, {Kind::Team, Kind::Controller});
     if (object == nullptr) return 0;
     const int team = object->kind == Kind::Controller ? world_.Game().team : object->number;
@@ -236,13 +219,11 @@ unsigned char HostBackend::GetTeamNum2(pluginsdk::Handle actor) {
 // --- ratings ---------------------------------------------------------------------------
 
 float HostBackend::GetPlayerMMR(pluginsdk::Handle mmr, pluginsdk::Handle uniqueId, int playlistId) {
-    counter_.Enter(Op::GetPlayerMMR);
     if (Live(mmr, {Kind::RatingService}) == nullptr || Live(uniqueId, {Kind::UniqueId}) == nullptr) return 0.0f;
     return world_.Rating(playlistId).mmr;
 }
 
 SkillRank HostBackend::GetPlayerRank(pluginsdk::Handle mmr, pluginsdk::Handle uniqueId, int playlistId) {
-    counter_.Enter(Op::GetPlayerRank);
     if (Live(mmr, {Kind::RatingService}) == nullptr || Live(uniqueId, {Kind::UniqueId}) == nullptr) return {};
     return world_.Rating(playlistId).rank;
 }
@@ -250,7 +231,6 @@ SkillRank HostBackend::GetPlayerRank(pluginsdk::Handle mmr, pluginsdk::Handle un
 // --- console ---------------------------------------------------------------------------
 
 pluginsdk::Handle HostBackend::registerCvar(pluginsdk::Handle owner, const pluginsdk::CVarDefinition& definition) {
-    counter_.Enter(Op::registerCvar);
     if (definition.name.empty()) {
         Warn("registerCvar with an empty name ignored");
         return 0;
@@ -262,7 +242,6 @@ pluginsdk::Handle HostBackend::registerCvar(pluginsdk::Handle owner, const plugi
 }
 
 pluginsdk::Handle HostBackend::getCvar(pluginsdk::Handle, const std::string& name) {
-    counter_.Enter(Op::getCvar);
     ConsoleVariable* variable = cvars_.Find(name);
     return variable != nullptr ? variable->handle : 0;
 }
@@ -270,7 +249,6 @@ pluginsdk::Handle HostBackend::getCvar(pluginsdk::Handle, const std::string& nam
 void HostBackend::registerNotifier(pluginsdk::Handle owner, const std::string& name,
                                    pluginsdk::NotifierCallback callback, const std::string& description,
                                    unsigned char permissions) {
-    counter_.Enter(Op::registerNotifier);
     if (!AcceptsRegistration(owner, "registerNotifier")) return;
     if (name.empty()) {
         Warn("registerNotifier with an empty name ignored");
@@ -280,45 +258,37 @@ void HostBackend::registerNotifier(pluginsdk::Handle owner, const std::string& n
 }
 
 void HostBackend::executeCommand(pluginsdk::Handle owner, const std::string& command, bool) {
-    counter_.Enter(Op::executeCommand);
     if (runCommand_) runCommand_(owner, command);
 }
 
 bool HostBackend::CVarIsValid(pluginsdk::Handle cvar) {
-    counter_.Enter(Op::CVarIsValid);
     return cvars_.FindHandle(cvar) != nullptr;
 }
 
 void HostBackend::bindTo(pluginsdk::Handle cvar, std::shared_ptr<bool> value) {
-    counter_.Enter(Op::bindTo);
     if (ConsoleVariable* variable = Variable(cvar)) cvars_.Bind(*variable, std::move(value));
 }
 
 void HostBackend::bindTo(pluginsdk::Handle cvar, std::shared_ptr<float> value) {
-    counter_.Enter(Op::bindTo);
     if (ConsoleVariable* variable = Variable(cvar)) cvars_.Bind(*variable, std::move(value));
 }
 
 bool HostBackend::getBoolValue(pluginsdk::Handle cvar) {
-    counter_.Enter(Op::getBoolValue);
     const ConsoleVariable* variable = Variable(cvar);
     return variable != nullptr && CvarRegistry::BoolValue(*variable);
 }
 
 int HostBackend::getIntValue(pluginsdk::Handle cvar) {
-    counter_.Enter(Op::getIntValue);
     const ConsoleVariable* variable = Variable(cvar);
     return variable != nullptr ? CvarRegistry::IntValue(*variable) : 0;
 }
 
 float HostBackend::getFloatValue(pluginsdk::Handle cvar) {
-    counter_.Enter(Op::getFloatValue);
     const ConsoleVariable* variable = Variable(cvar);
     return variable != nullptr ? CvarRegistry::FloatValue(*variable) : 0.0f;
 }
 
 std::string HostBackend::getStringValue(pluginsdk::Handle cvar) {
-    counter_.Enter(Op::getStringValue);
     const ConsoleVariable* variable = Variable(cvar);
     return variable != nullptr ? variable->value : std::string();
 }
@@ -328,11 +298,14 @@ void HostBackend::setValue(pluginsdk::Handle cvar, int value) { setValue(cvar, s
 void HostBackend::setValue(pluginsdk::Handle cvar, float value) { setValue(cvar, FormatNumber(value)); }
 
 void HostBackend::setValue(pluginsdk::Handle cvar, const std::string& value) {
-    counter_.Enter(Op::setValue);
     ConsoleVariable* variable = Variable(cvar);
     if (variable == nullptr) return;
     std::string error;
     if (!cvars_.Set(*variable, value, error)) Warn("setValue on " + variable->definition.name + " refused: " + error);
 }
+
+CountingBackend::CountingBackend(World& world, CvarRegistry& cvars, CallCounter& counter, CallbackGuard& guard,
+                                 std::ostream& err)
+    : HostBackend(world, cvars, guard, err), counter_(counter) {}
 
 }  // namespace vhost

@@ -2,8 +2,9 @@
 // handles (the current match's server, its winning team and playlist, the player
 // controller, the player's unique id, the rating service) and answers validity from a
 // table of live handles; keeps the hooks, drawables, console commands and timers that
-// plug-ins register, attributed to the plug-in load (owner) they came through; and counts
-// every call, throwing injected faults.
+// plug-ins register, attributed to the plug-in load (owner) they came through.
+// CountingBackend, the one the host installs, counts every call and throws injected faults
+// before HostBackend answers it.
 #pragma once
 
 #include <cstdint>
@@ -37,12 +38,12 @@ enum class MatchEndHandles {
     NoController,  // the player controller is invalid
 };
 
-class HostBackend final : public pluginsdk::Backend {
+class HostBackend {
 public:
     // Runs a console line for executeCommand (owner: the plug-in load it came from).
     using CommandRunner = std::function<void(pluginsdk::Handle owner, const std::string& line)>;
 
-    HostBackend(World& world, CvarRegistry& cvars, CallCounter& counter, CallbackGuard& guard, std::ostream& err);
+    HostBackend(World& world, CvarRegistry& cvars, CallbackGuard& guard, std::ostream& err);
 
     void SetCommandRunner(CommandRunner runner) { runCommand_ = std::move(runner); }
 
@@ -69,41 +70,42 @@ public:
     // Calls that named a handle the host does not know (or no longer knows).
     std::uint64_t InvalidHandleUses() const { return invalidUses_; }
 
-    // pluginsdk::Backend
-    void HookEvent(pluginsdk::Handle owner, const std::string& eventName, pluginsdk::EventCallback callback) override;
+    // The SDK operations (pluginsdk::Backend's), answered without counting: the host
+    // installs CountingBackend, which counts each call before passing it here.
+    void HookEvent(pluginsdk::Handle owner, const std::string& eventName, pluginsdk::EventCallback callback);
     void HookEventWithCaller(pluginsdk::Handle owner, const std::string& eventName,
-                             pluginsdk::CallerEventCallback callback) override;
-    void RegisterDrawable(pluginsdk::Handle owner, pluginsdk::DrawableCallback callback) override;
-    void UnregisterDrawables(pluginsdk::Handle owner) override;
-    void SetTimeout(pluginsdk::Handle owner, pluginsdk::TimeoutCallback callback, float delaySeconds) override;
-    bool IsInGame(pluginsdk::Handle owner) override;
-    bool IsInOnlineGame(pluginsdk::Handle owner) override;
-    pluginsdk::Handle GetPlayerController(pluginsdk::Handle owner) override;
-    pluginsdk::Handle GetUniqueID(pluginsdk::Handle owner) override;
-    pluginsdk::Handle GetMMRWrapper(pluginsdk::Handle owner) override;
-    bool IsValid(pluginsdk::Handle object) override;
-    pluginsdk::Handle GetWinningTeam(pluginsdk::Handle server) override;
-    pluginsdk::Handle GetPlaylist(pluginsdk::Handle gameEvent) override;
-    int GetPlaylistId(pluginsdk::Handle playlist) override;
-    unsigned char GetTeamNum(pluginsdk::Handle teamInfo) override;
-    unsigned char GetTeamNum2(pluginsdk::Handle actor) override;
-    float GetPlayerMMR(pluginsdk::Handle mmr, pluginsdk::Handle uniqueId, int playlistId) override;
-    SkillRank GetPlayerRank(pluginsdk::Handle mmr, pluginsdk::Handle uniqueId, int playlistId) override;
-    pluginsdk::Handle registerCvar(pluginsdk::Handle owner, const pluginsdk::CVarDefinition& definition) override;
-    pluginsdk::Handle getCvar(pluginsdk::Handle owner, const std::string& name) override;
+                             pluginsdk::CallerEventCallback callback);
+    void RegisterDrawable(pluginsdk::Handle owner, pluginsdk::DrawableCallback callback);
+    void UnregisterDrawables(pluginsdk::Handle owner);
+    void SetTimeout(pluginsdk::Handle owner, pluginsdk::TimeoutCallback callback, float delaySeconds);
+    bool IsInGame(pluginsdk::Handle owner);
+    bool IsInOnlineGame(pluginsdk::Handle owner);
+    pluginsdk::Handle GetPlayerController(pluginsdk::Handle owner);
+    pluginsdk::Handle GetUniqueID(pluginsdk::Handle owner);
+    pluginsdk::Handle GetMMRWrapper(pluginsdk::Handle owner);
+    bool IsValid(pluginsdk::Handle object);
+    pluginsdk::Handle GetWinningTeam(pluginsdk::Handle server);
+    pluginsdk::Handle GetPlaylist(pluginsdk::Handle gameEvent);
+    int GetPlaylistId(pluginsdk::Handle playlist);
+    unsigned char GetTeamNum(pluginsdk::Handle teamInfo);
+    unsigned char GetTeamNum2(pluginsdk::Handle actor);
+    float GetPlayerMMR(pluginsdk::Handle mmr, pluginsdk::Handle uniqueId, int playlistId);
+    SkillRank GetPlayerRank(pluginsdk::Handle mmr, pluginsdk::Handle uniqueId, int playlistId);
+    pluginsdk::Handle registerCvar(pluginsdk::Handle owner, const pluginsdk::CVarDefinition& definition);
+    pluginsdk::Handle getCvar(pluginsdk::Handle owner, const std::string& name);
     void registerNotifier(pluginsdk::Handle owner, const std::string& name, pluginsdk::NotifierCallback callback,
-                          const std::string& description, unsigned char permissions) override;
-    void executeCommand(pluginsdk::Handle owner, const std::string& command, bool log) override;
-    bool CVarIsValid(pluginsdk::Handle cvar) override;
-    void bindTo(pluginsdk::Handle cvar, std::shared_ptr<bool> value) override;
-    void bindTo(pluginsdk::Handle cvar, std::shared_ptr<float> value) override;
-    bool getBoolValue(pluginsdk::Handle cvar) override;
-    int getIntValue(pluginsdk::Handle cvar) override;
-    float getFloatValue(pluginsdk::Handle cvar) override;
-    std::string getStringValue(pluginsdk::Handle cvar) override;
-    void setValue(pluginsdk::Handle cvar, int value) override;
-    void setValue(pluginsdk::Handle cvar, float value) override;
-    void setValue(pluginsdk::Handle cvar, const std::string& value) override;
+                          const std::string& description, unsigned char permissions);
+    void executeCommand(pluginsdk::Handle owner, const std::string& command, bool log);
+    bool CVarIsValid(pluginsdk::Handle cvar);
+    void bindTo(pluginsdk::Handle cvar, std::shared_ptr<bool> value);
+    void bindTo(pluginsdk::Handle cvar, std::shared_ptr<float> value);
+    bool getBoolValue(pluginsdk::Handle cvar);
+    int getIntValue(pluginsdk::Handle cvar);
+    float getFloatValue(pluginsdk::Handle cvar);
+    std::string getStringValue(pluginsdk::Handle cvar);
+    void setValue(pluginsdk::Handle cvar, int value);
+    void setValue(pluginsdk::Handle cvar, float value);
+    void setValue(pluginsdk::Handle cvar, const std::string& value);
 
 private:
     enum class Kind { Server, Team, Controller, Playlist, UniqueId, RatingService };
@@ -125,7 +127,6 @@ private:
 
     World& world_;
     CvarRegistry& cvars_;
-    CallCounter& counter_;
     CallbackGuard& guard_;
     std::ostream& err_;
     CommandRunner runCommand_;
@@ -143,6 +144,35 @@ private:
     pluginsdk::Handle uniqueId_ = 0;
     pluginsdk::Handle ratingService_ = 0;
     std::uint64_t invalidUses_ = 0;
+};
+
+// The backend the host installs: HostBackend, with every SDK operation counted (and an
+// armed fault thrown) first. Its overrides are generated from operations.h; an operation
+// missing from the list would leave this class abstract, so none goes uncounted.
+class CountingBackend final : public HostBackend, public pluginsdk::Backend {
+public:
+    CountingBackend(World& world, CvarRegistry& cvars, CallCounter& counter, CallbackGuard& guard,
+                    std::ostream& err);
+
+private:
+    using Handle = pluginsdk::Handle;
+    using EventCallback = pluginsdk::EventCallback;
+    using CallerEventCallback = pluginsdk::CallerEventCallback;
+    using DrawableCallback = pluginsdk::DrawableCallback;
+    using TimeoutCallback = pluginsdk::TimeoutCallback;
+    using NotifierCallback = pluginsdk::NotifierCallback;
+    using CVarDefinition = pluginsdk::CVarDefinition;
+
+public:
+#define VHOST_COUNTED(function, result, parameters, arguments) \
+    VHOST_COUNTED_OVERRIDE(HostBackend::, function, result, parameters, arguments)
+#define VHOST_COUNTED_OP(function, name, ...) VHOST_COUNTED(function, __VA_ARGS__)
+    VHOST_BACKEND_OPERATIONS(VHOST_COUNTED_OP, VHOST_COUNTED)
+#undef VHOST_COUNTED_OP
+#undef VHOST_COUNTED
+
+private:
+    CallCounter& counter_;
 };
 
 }  // namespace vhost

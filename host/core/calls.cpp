@@ -3,54 +3,6 @@
 #include <stdexcept>
 
 namespace vhost {
-namespace {
-constexpr std::array<std::string_view, kOpCount> kNames = {
-    "HookEvent",
-    "HookEventWithCaller",
-    "RegisterDrawable",
-    "UnregisterDrawables",
-    "SetTimeout",
-    "IsInGame",
-    "IsInOnlineGame",
-    "GetPlayerController",
-    "GetUniqueID",
-    "GetMMRWrapper",
-    "operator bool",
-    "GetWinningTeam",
-    "GetPlaylist",
-    "GetPlaylistId",
-    "GetTeamNum",
-    "GetTeamNum2",
-    "GetPlayerMMR",
-    "GetPlayerRank",
-    "registerCvar",
-    "getCvar",
-    "registerNotifier",
-    "executeCommand",
-    "CVarWrapper::operator bool",
-    "bindTo",
-    "getBoolValue",
-    "getIntValue",
-    "getFloatValue",
-    "getStringValue",
-    "setValue",
-    "SetColor",
-    "SetPosition",
-    "GetPosition",
-    "FillBox",
-    "DrawLine",
-    "DrawString",
-};
-}  // namespace
-
-std::string_view OpName(Op op) { return kNames[static_cast<std::size_t>(op)]; }
-
-std::optional<Op> FindOp(std::string_view name) {
-    for (std::size_t i = 0; i < kOpCount; ++i) {
-        if (kNames[i] == name) return static_cast<Op>(i);
-    }
-    return std::nullopt;
-}
 
 void CallCounter::Arm(Op op, std::string message, bool always, std::uint64_t skip) {
     Fault& fault = faults_[static_cast<std::size_t>(op)];

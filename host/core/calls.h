@@ -1,67 +1,17 @@
 // Per-operation call counts and injected faults. Every backend operation and every canvas
-// call of the host's canvases passes through CallCounter::Enter first: it counts the call
-// and throws when a fault is armed for that operation.
+// call of the host's canvases passes through CallCounter::Enter first (the forwarding
+// functions generated from operations.h): it counts the call and throws when a fault is
+// armed for that operation.
 #pragma once
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <optional>
 #include <string>
-#include <string_view>
+
+#include "operations.h"
 
 namespace vhost {
-
-// The SDK operations the host answers, named as the plug-in calls them.
-enum class Op : std::uint8_t {
-    // GameWrapper
-    HookEvent,
-    HookEventWithCaller,
-    RegisterDrawable,
-    UnregisterDrawables,
-    SetTimeout,
-    IsInGame,
-    IsInOnlineGame,
-    GetPlayerController,
-    GetUniqueID,
-    GetMMRWrapper,
-    // Game objects
-    ObjectIsValid,  // "operator bool" of ActorWrapper and GameSettingPlaylistWrapper
-    GetWinningTeam,
-    GetPlaylist,
-    GetPlaylistId,
-    GetTeamNum,
-    GetTeamNum2,
-    // MMRWrapper
-    GetPlayerMMR,
-    GetPlayerRank,
-    // CVarManagerWrapper
-    registerCvar,
-    getCvar,
-    registerNotifier,
-    executeCommand,
-    // CVarWrapper
-    CVarIsValid,  // "CVarWrapper::operator bool"
-    bindTo,
-    getBoolValue,
-    getIntValue,
-    getFloatValue,
-    getStringValue,
-    setValue,
-    // CanvasWrapper
-    SetColor,
-    SetPosition,
-    GetPosition,
-    FillBox,
-    DrawLine,
-    DrawString,
-};
-inline constexpr std::size_t kOpCount = static_cast<std::size_t>(Op::DrawString) + 1;
-
-// The name used by `fault` and `calls`.
-std::string_view OpName(Op op);
-// The operation of that exact name, if any.
-std::optional<Op> FindOp(std::string_view name);
 
 class CallCounter {
 public:

@@ -73,7 +73,7 @@ Host::Host(HostOptions options)
       err_(options_.err != nullptr ? *options_.err : std::cerr),
       guard_(out_, err_) {
     if (hostExists.exchange(true)) throw std::logic_error("vantrel-host: only one Host may exist at a time");
-    backend_ = std::make_unique<HostBackend>(world_, cvars_, calls_, guard_, err_);
+    backend_ = std::make_unique<CountingBackend>(world_, cvars_, calls_, guard_, err_);
     backend_->SetCommandRunner(
         [this](pluginsdk::Handle owner, const std::string& line) { RunFromPlugin(owner, line); });
     pluginsdk::SetBackend(backend_.get());

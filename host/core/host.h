@@ -117,7 +117,7 @@ public:
     World& world() { return world_; }
     CvarRegistry& cvars() { return cvars_; }
     CallCounter& calls() { return calls_; }
-    HostBackend& backend() { return *backend_; }
+    CountingBackend& backend() { return *backend_; }
     std::uint64_t EscapedExceptions() const { return guard_.Escaped(); }
     std::size_t LoadedPlugins() const { return plugins_.size(); }
     const std::filesystem::path& ConfigPath() const { return configPath_; }
@@ -164,7 +164,7 @@ private:
     CallbackGuard guard_;
     World world_;
     CvarRegistry cvars_;
-    std::unique_ptr<HostBackend> backend_;
+    std::unique_ptr<CountingBackend> backend_;
     std::vector<LoadedPlugin> plugins_;
     pluginsdk::Handle nextOwner_ = 1;
     int nestedCommands_ = 0;

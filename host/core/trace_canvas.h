@@ -49,39 +49,18 @@ public:
     }
 };
 
-// Counts each call under its operation name, then forwards it.
+// Counts each call under its operation name (throwing an armed fault), then forwards it;
+// generated from operations.h.
 class CountingCanvas final : public pluginsdk::CanvasBackend {
 public:
     CountingCanvas(pluginsdk::CanvasBackend& target, CallCounter& counter) : target_(target), counter_(counter) {}
 
-    void SetColor(unsigned char red, unsigned char green, unsigned char blue, unsigned char alpha) override {
-        counter_.Enter(Op::SetColor);
-        target_.SetColor(red, green, blue, alpha);
-    }
-    void SetPosition(Vector2 position) override {
-        counter_.Enter(Op::SetPosition);
-        target_.SetPosition(position);
-    }
-    void SetPosition(Vector2F position) override {
-        counter_.Enter(Op::SetPosition);
-        target_.SetPosition(position);
-    }
-    Vector2 GetPosition() override {
-        counter_.Enter(Op::GetPosition);
-        return target_.GetPosition();
-    }
-    void FillBox(Vector2 size) override {
-        counter_.Enter(Op::FillBox);
-        target_.FillBox(size);
-    }
-    void DrawLine(Vector2 start, Vector2 end) override {
-        counter_.Enter(Op::DrawLine);
-        target_.DrawLine(start, end);
-    }
-    void DrawString(const std::string& text, float xScale, float yScale, bool dropShadow, bool wrapText) override {
-        counter_.Enter(Op::DrawString);
-        target_.DrawString(text, xScale, yScale, dropShadow, wrapText);
-    }
+#define VHOST_COUNTED(function, result, parameters, arguments) \
+    VHOST_COUNTED_OVERRIDE(target_., function, result, parameters, arguments)
+#define VHOST_COUNTED_OP(function, name, ...) VHOST_COUNTED(function, __VA_ARGS__)
+    VHOST_CANVAS_OPERATIONS(VHOST_COUNTED_OP, VHOST_COUNTED)
+#undef VHOST_COUNTED_OP
+#undef VHOST_COUNTED
 
 private:
     pluginsdk::CanvasBackend& target_;

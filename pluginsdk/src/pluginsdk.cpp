@@ -1,6 +1,8 @@
 // Wrapper operations: each forwards to the installed backend.
 #include "pluginsdk/pluginsdk.h"
 
+#include "pluginsdk/backend.h"
+
 #include <stdexcept>
 
 namespace pluginsdk {
@@ -42,6 +44,18 @@ SkillRank MMRWrapper::GetPlayerRank(UniqueIDWrapper uniqueId, int playlistId) co
     return GetBackend().GetPlayerRank(handle_, uniqueId.handle(), playlistId);
 }
 
+void CanvasWrapper::SetColor(unsigned char red, unsigned char green, unsigned char blue, unsigned char alpha) {
+    backend_->SetColor(red, green, blue, alpha);
+}
+void CanvasWrapper::SetPosition(Vector2 position) { backend_->SetPosition(position); }
+void CanvasWrapper::SetPosition(Vector2F position) { backend_->SetPosition(position); }
+Vector2 CanvasWrapper::GetPosition() { return backend_->GetPosition(); }
+void CanvasWrapper::FillBox(Vector2 size) { backend_->FillBox(size); }
+void CanvasWrapper::DrawLine(Vector2 start, Vector2 end) { backend_->DrawLine(start, end); }
+void CanvasWrapper::DrawString(std::string text, float xScale, float yScale, bool dropShadow, bool wrapText) {
+    backend_->DrawString(text, xScale, yScale, dropShadow, wrapText);
+}
+
 CVarWrapper::operator bool() const { return GetBackend().CVarIsValid(handle_); }
 void CVarWrapper::bindTo(std::shared_ptr<bool> value) { GetBackend().bindTo(handle_, std::move(value)); }
 void CVarWrapper::bindTo(std::shared_ptr<float> value) { GetBackend().bindTo(handle_, std::move(value)); }
@@ -71,6 +85,10 @@ void CVarManagerWrapper::executeCommand(std::string command, bool log) {
 
 void GameWrapper::HookEvent(std::string eventName, std::function<void(std::string)> callback) {
     GetBackend().HookEvent(owner_, eventName, std::move(callback));
+}
+void GameWrapper::HookEventWithCallerHandle(std::string eventName,
+                                            std::function<void(pluginsdk::Handle, void*, std::string)> callback) {
+    GetBackend().HookEventWithCaller(owner_, eventName, std::move(callback));
 }
 void GameWrapper::RegisterDrawable(std::function<void(CanvasWrapper)> callback) {
     GetBackend().RegisterDrawable(owner_, std::move(callback));

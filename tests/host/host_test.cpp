@@ -1,6 +1,7 @@
 // A Host driven in-process with the probe plug-in: lifecycle, events and handles, the
 // exception guard, faults and call counts, console commands, repeated loading.
 #include "host.h"
+#include "in_process_host.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -28,42 +29,23 @@ std::size_t OpenFileDescriptors() {
 class HostTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        char pattern[] = "/tmp/vhost-host-test-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir_ = pattern;
         StartHost();
         loadTrace_ = Trace();
     }
     void TearDown() override {
-        host_.reset();
+        setup_.Stop();
         unsetenv("PROBE_ONLOAD");
-        std::filesystem::remove_all(dir_);
     }
 
     void StartHost(bool load = true) {
-        host_.reset();
-        HostOptions options;
-        options.pluginPath = PROBE_PLUGIN;
-        options.configPath = dir_ / "config.cfg";
-        options.loadPlugin = load;
-        options.out = &out_;
-        options.err = &err_;
-        host_ = std::make_unique<Host>(options);
-        const CommandResult started = host_->Start();
+        setup_.options.loadPlugin = load;
+        const CommandResult started = setup_.Start();
         ASSERT_TRUE(started.ok()) << started.message;
     }
 
     // Runs a line that must succeed; returns what it printed.
-    std::string Run(const std::string& line) {
-        out_.str("");
-        const CommandResult result = host_->Execute(line);
-        EXPECT_TRUE(result.ok()) << line << ": " << result.message;
-        return out_.str();
-    }
-    CommandResult Try(const std::string& line) {
-        out_.str("");
-        return host_->Execute(line);
-    }
+    std::string Run(const std::string& line) { return setup_.Run(line); }
+    CommandResult Try(const std::string& line) { return setup_.Try(line); }
     // What the probe recorded since the last call.
     std::string Trace() {
         ConsoleVariable* trace = host_->cvars().Find("probe_trace");
@@ -74,10 +56,12 @@ protected:
         return value;
     }
 
-    std::filesystem::path dir_;
+    vtest::InProcessHost setup_{PROBE_PLUGIN};
+    const std::filesystem::path& dir_ = setup_.dir.path();
     std::string loadTrace_;  // what the probe recorded while loading
-    std::ostringstream out_, err_;
-    std::unique_ptr<Host> host_;
+    std::ostringstream& out_ = setup_.out;
+    std::ostringstream& err_ = setup_.err;
+    std::unique_ptr<Host>& host_ = setup_.host;
 };
 
 TEST_F(HostTest, UnloadDropsHooksDrawablesAndCommandsButTimersStayPending) {

@@ -132,7 +132,9 @@ TEST(Program, CommandLineHelpVersionAndMistakes) {
     EXPECT_THAT(run.out, HasSubstr("usage: vantrel-host [--plugin PATH]"));
 
     options.arguments = {"--version"};
+    const std::filesystem::path replaced = run.root;
     run = RunHost("", options);
+    EXPECT_FALSE(std::filesystem::exists(replaced)) << "a run's directory outlived it";
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_THAT(run.out, StartsWith("vantrel-host 1.0.0.153"));
 

@@ -16,7 +16,6 @@
 #include <gtest/gtest.h>
 #include <imgui.h>
 #include <imgui_internal.h>
-#include <stdlib.h>
 
 #include <cmath>
 #include <cstdint>
@@ -27,6 +26,7 @@
 
 #include "gui/settings_window.h"
 #include "host.h"
+#include "in_process_host.h"
 
 namespace vhost {
 namespace {
@@ -68,38 +68,14 @@ struct PanelView {
 
 class PanelTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        startDir_ = fs::current_path();
-        char pattern[] = "/tmp/vantrel-panel-test-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir_ = pattern;
-    }
-    void TearDown() override {
-        host_.reset();
-        fs::current_path(startDir_);
-        fs::remove_all(dir_);
-    }
-
     void StartHost(bool load = true) {
-        HostOptions options;
-        options.pluginPath = VANTREL_MODULE;
-        options.workdir = dir_;  // the plug-in's log lands here
-        options.configPath = dir_ / "config.cfg";
-        options.loadPlugin = load;
-        options.out = &out_;
-        options.err = &err_;
-        host_ = std::make_unique<Host>(options);
-        const CommandResult started = host_->Start();
+        setup_.options.loadPlugin = load;
+        const CommandResult started = setup_.Start();
         ASSERT_TRUE(started.ok()) << started.message;
     }
 
     // Runs a command line that must succeed; returns what it printed.
-    std::string Run(const std::string& line) {
-        out_.str("");
-        const CommandResult result = host_->Execute(line);
-        EXPECT_TRUE(result.ok()) << line << ": " << result.message;
-        return out_.str();
-    }
+    std::string Run(const std::string& line) { return setup_.Run(line); }
 
     PanelView Frame(const GuiInput& input = {}, Context context = Context::Window) {
         PanelView view;
@@ -158,10 +134,9 @@ protected:
         host_->cvars().Register(0, definition, warning);
     }
 
-    fs::path startDir_;
-    fs::path dir_;
-    std::ostringstream out_, err_;
-    std::unique_ptr<Host> host_;
+    vtest::InProcessHost setup_{VANTREL_MODULE};
+    const fs::path& dir_ = setup_.options.workdir;  // the plug-in's log and pictures land here
+    std::unique_ptr<Host>& host_ = setup_.host;
 };
 
 // The panel as it starts: the window laid out, the geometry of its widgets known.

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include <pluginsdk/backend.h>
 #include <pluginsdk/pluginsdk.h>
 
 #include "Vantrel.h"

@@ -64,7 +64,7 @@ TEST(Lifecycle, LoadAndUnloadAHundredTimes) {
 // The same in-process, where this process's file descriptors and heap can be counted: after
 // a first load has brought the module in, a hundred more cycles hold nothing more.
 TEST(Lifecycle, LoadUnloadCyclesHoldNoFilesOrMemory) {
-    vrel::InProcessHost setup;
+    vtest::InProcessHost setup(VANTREL_PLUGIN_PATH);
     std::ostringstream& out = setup.out;
     std::ostringstream& err = setup.err;
     vhost::HostOptions& options = setup.options;

@@ -66,7 +66,7 @@ class LogFailures : public ::testing::TestWithParam<LogFailure> {};
 
 TEST_P(LogFailures, LeaveTrackingAndDrawingAlone) {
     const LogFailure& c = GetParam();
-    vrel::TempDir dir;
+    vtest::TempDir dir;
     const fs::path workdir = dir.path() / "work";
     fs::create_directories(workdir);
     const std::string cannot = c.setup(workdir);
@@ -86,9 +86,9 @@ TEST_P(LogFailures, LeaveTrackingAndDrawingAlone) {
 INSTANTIATE_TEST_SUITE_P(
     Kinds, LogFailures,
     ::testing::Values(
-        LogFailure{"UnwritableWorkingDirectory", [](const fs::path& workdir) { return vrel::MakeImmutable(workdir); },
+        LogFailure{"UnwritableWorkingDirectory", [](const fs::path& workdir) { return vtest::MakeImmutable(workdir); },
                    [](const fs::path& workdir) {
-                       vrel::MakeMutable(workdir);
+                       vtest::MakeMutable(workdir);
                        EXPECT_FALSE(fs::exists(workdir / "VantrelLog.txt"));
                    }},
         LogFailure{"LogIsADirectory",
@@ -112,7 +112,7 @@ INSTANTIATE_TEST_SUITE_P(
 // Removed while open: the plug-in goes on writing to the file it holds, reports nothing and
 // tracks as before. In-process, so that the file can be removed between two commands.
 TEST(LogFile, RemovedWhileOpen) {
-    vrel::InProcessHost setup;
+    vtest::InProcessHost setup(VANTREL_PLUGIN_PATH);
     std::ostringstream& out = setup.out;
     std::ostringstream& err = setup.err;
     vhost::HostOptions& options = setup.options;

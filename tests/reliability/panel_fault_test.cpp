@@ -44,7 +44,7 @@ class PanelWrites : public ::testing::TestWithParam<PanelWrite> {};
 
 TEST_P(PanelWrites, ThatThrowEscapeOnceAndLeaveTheValue) {
     const PanelWrite& c = GetParam();
-    vrel::InProcessHost setup;
+    vtest::InProcessHost setup(VANTREL_PLUGIN_PATH);
     std::ostringstream& out = setup.out;
     std::ostringstream& err = setup.err;
     vhost::HostOptions& options = setup.options;

@@ -63,25 +63,6 @@ std::vector<std::string> LinesWith(const std::string& text, std::string_view nee
 // Quotes a word for the host's command language when it holds a blank.
 std::string QuoteWord(const std::string& word);
 
-// A fresh temporary directory, removed (after lifting any immutable flag) on destruction.
-class TempDir {
-public:
-    TempDir();
-    ~TempDir();
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-    const std::filesystem::path& path() const { return path_; }
-
-private:
-    std::filesystem::path path_;
-};
-
-// Makes `dir` immutable (chattr +i), which even root cannot create files in. Returns ""
-// when it worked, else why not (file system or privileges do not allow it).
-std::string MakeImmutable(const std::filesystem::path& dir);
-// Lifts the immutable flag again (nothing if it was not set).
-void MakeMutable(const std::filesystem::path& dir);
-
 // Memory of this process from /proc/self/status, in kB (0 if unreadable).
 std::uint64_t StatusKilobytes(std::string_view field);  // "VmRSS", "VmHWM"
 // Bytes on the heap right now: the sanitizer allocator's count in sanitizer builds,

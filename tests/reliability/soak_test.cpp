@@ -68,7 +68,7 @@ float ParseChange(std::string text) {
 }
 
 TEST(Soak, TenVirtualHoursOfMatches) {
-    vrel::InProcessHost setup;
+    vtest::InProcessHost setup(VANTREL_PLUGIN_PATH);
     std::ostringstream& out = setup.out;
     std::ostringstream& err = setup.err;
     vhost::HostOptions& options = setup.options;

@@ -54,6 +54,7 @@ HostRun::HostRun(HostRun&& other) noexcept { *this = std::move(other); }
 
 HostRun& HostRun::operator=(HostRun&& other) noexcept {
     if (this != &other) {
+        RemoveDirectory();  // this run's own directory goes with it
         exitCode = other.exitCode;
         timedOut = other.timedOut;
         out = std::move(other.out);
@@ -65,10 +66,13 @@ HostRun& HostRun::operator=(HostRun&& other) noexcept {
     return *this;
 }
 
-HostRun::~HostRun() {
+HostRun::~HostRun() { RemoveDirectory(); }
+
+void HostRun::RemoveDirectory() noexcept {
     if (root.empty() || std::getenv("VANTREL_KEEP_TEST_DIRS") != nullptr) return;
     std::error_code ec;
     std::filesystem::remove_all(root, ec);
+    root.clear();
 }
 
 std::string HostRun::ReadFile(const std::string& name) const { return Slurp(workdir / name); }

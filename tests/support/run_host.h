@@ -7,8 +7,9 @@
 //
 // Each run gets a fresh temporary directory holding the script (script.vsh), the host's
 // working directory (work/: the plug-in's VantrelLog.txt and config.cfg land there) and
-// the captured output. The directory is removed when the HostRun is destroyed, unless the
-// environment variable VANTREL_KEEP_TEST_DIRS is set (handy when a test fails).
+// the captured output. The directory is removed when the HostRun is destroyed or is
+// assigned another run, unless the environment variable VANTREL_KEEP_TEST_DIRS is set
+// (handy when a test fails).
 #pragma once
 
 #include <chrono>
@@ -58,6 +59,9 @@ struct HostRun {
     std::string Config() const { return ReadFile("config.cfg"); }
     // Standard output split into lines.
     std::vector<std::string> OutLines() const;
+
+private:
+    void RemoveDirectory() noexcept;
 };
 
 // Runs `vantrel-host --plugin PLUGIN --workdir work [ARGUMENTS...] script.vsh` from a fresh

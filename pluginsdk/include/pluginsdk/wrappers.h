@@ -1,6 +1,7 @@
 // Wrapper values: cheap handles to host objects, copied and dropped freely. Every
-// operation forwards to the installed pluginsdk::Backend (or, for the canvas, to the
-// frame's CanvasBackend); none of them keeps state of its own.
+// operation forwards to the host's backend (or, for the canvas, to the frame's drawing
+// surface); none of them keeps state of its own. The backend interfaces themselves are the
+// host's business and are not visible here.
 #pragma once
 
 #include <functional>
@@ -9,8 +10,11 @@
 #include <utility>
 #include <vector>
 
-#include "backend.h"
 #include "types.h"
+
+namespace pluginsdk {
+class CanvasBackend;
+}
 
 // Base of every game-object wrapper.
 class PLUGINSDK_API ObjectWrapper {
@@ -96,18 +100,14 @@ public:
     explicit CanvasWrapper(pluginsdk::CanvasBackend* backend = nullptr) noexcept : backend_(backend) {}
     explicit operator bool() const noexcept { return backend_ != nullptr; }
 
-    void SetColor(unsigned char red, unsigned char green, unsigned char blue, unsigned char alpha) {
-        backend_->SetColor(red, green, blue, alpha);
-    }
-    void SetPosition(Vector2 position) { backend_->SetPosition(position); }
-    void SetPosition(Vector2F position) { backend_->SetPosition(position); }
-    Vector2 GetPosition() { return backend_->GetPosition(); }
-    void FillBox(Vector2 size) { backend_->FillBox(size); }
-    void DrawLine(Vector2 start, Vector2 end) { backend_->DrawLine(start, end); }
+    void SetColor(unsigned char red, unsigned char green, unsigned char blue, unsigned char alpha);
+    void SetPosition(Vector2 position);
+    void SetPosition(Vector2F position);
+    Vector2 GetPosition();
+    void FillBox(Vector2 size);
+    void DrawLine(Vector2 start, Vector2 end);
     void DrawString(std::string text, float xScale = 1.0f, float yScale = 1.0f, bool dropShadow = false,
-                    bool wrapText = false) {
-        backend_->DrawString(text, xScale, yScale, dropShadow, wrapText);
-    }
+                    bool wrapText = false);
 
 private:
     pluginsdk::CanvasBackend* backend_;
@@ -165,8 +165,8 @@ public:
     template <class T>
     void HookEventWithCaller(std::string eventName,
                              std::function<void(T caller, void* params, std::string eventName)> callback) {
-        pluginsdk::GetBackend().HookEventWithCaller(
-            owner_, eventName,
+        HookEventWithCallerHandle(
+            std::move(eventName),
             [callback = std::move(callback)](pluginsdk::Handle caller, void* params, std::string name) {
                 callback(T(caller), params, std::move(name));
             });
@@ -184,5 +184,10 @@ public:
     MMRWrapper GetMMRWrapper();
 
 private:
+    // HookEventWithCaller without the caller's wrapper type: the part the SDK library runs.
+    void HookEventWithCallerHandle(std::string eventName,
+                                   std::function<void(pluginsdk::Handle caller, void* params, std::string eventName)>
+                                       callback);
+
     pluginsdk::Handle owner_;
 };

@@ -1,6 +1,7 @@
 // The host side of the SDK: every wrapper operation forwards to one of these interfaces.
 // A host installs its Backend with pluginsdk::SetBackend before it loads a plug-in; each
-// frame it hands the plug-in a CanvasWrapper over a CanvasBackend of its choosing.
+// frame it hands the plug-in a CanvasWrapper over a CanvasBackend of its choosing. Plug-ins
+// do not see this header: only the host and the SDK library itself are built with it.
 #pragma once
 
 #include <functional>
@@ -8,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "types.h"
+#include <pluginsdk/types.h>
 
 class CanvasWrapper;
 class GameWrapper;
