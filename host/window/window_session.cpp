@@ -225,6 +225,7 @@ private:
     Outcome RunLine(const std::string& line, bool typed);
     void RunHooks(ImGuiIO& io);
     void ApplySyntheticInput(ImGuiIO& io);
+    bool HookTarget(const std::string& target, ImVec2& point) const;
     void DrawBar();
     void DrawConsole();
     void DrawSide();
@@ -933,8 +934,7 @@ void Session::RunHooks(ImGuiIO& io) {
             if (Clock::now() < hookUntil_) return;
             hookUntil_ = {};
         } else if (step.verb == "mouse") {
-            std::istringstream in(step.rest);
-            in >> mouse_.x >> mouse_.y;
+            if (!HookTarget(step.rest, mouse_)) err_ << "vantrel-host: hook: no target '" << step.rest << "'\n";
             syntheticMouse_ = true;
             ++hookIndex_;
             return;  // one input change a frame, as a user makes them
@@ -973,6 +973,38 @@ void Session::RunHooks(ImGuiIO& io) {
         }
         ++hookIndex_;
     }
+}
+
+// A point named by a hook: "X Y", "checkbox", "slider1 F" or "slider2 F" (F of the way
+// across), or "control NAME" (the middle of a control of the bar).
+bool Session::HookTarget(const std::string& target, ImVec2& point) const {
+    std::istringstream in(target);
+    std::string first;
+    in >> first;
+    const float x = layout_.settings.x + panelOrigin_.x;
+    const float y = layout_.settings.y + panelOrigin_.y + panelLineStep_ + panelRowHeight_ / 2;
+    if (first == "checkbox") {
+        point = ImVec2(x + panelRowHeight_ / 2, y);
+        return true;
+    }
+    if (first == "slider1" || first == "slider2") {
+        float fraction = 0.0f;
+        in >> fraction;
+        const float row = first == "slider1" ? 1.0f : 2.0f;
+        point = ImVec2(x + panelItemWidth_ * fraction, y + row * panelRowStep_);
+        return true;
+    }
+    if (first == "control") {
+        std::string name;
+        std::getline(in >> std::ws, name);
+        const auto found = controls_.find(name);
+        if (found == controls_.end()) return false;
+        const Rect& r = found->second;
+        point = ImVec2(r.x + r.w / 2, r.y + r.h / 2);
+        return true;
+    }
+    std::istringstream numbers(target);
+    return static_cast<bool>(numbers >> point.x >> point.y);
 }
 
 void Session::ApplySyntheticInput(ImGuiIO& io) {

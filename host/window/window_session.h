@@ -29,6 +29,8 @@ struct WindowOptions {
 // window plays, one a frame (or until done), as a user would:
 //   frames N          let N frames pass            sleep S          let S real seconds pass
 //   mouse X Y         move the mouse (window pixels); press / release: the left button
+//   mouse checkbox / mouse slider1 F / mouse slider2 F / mouse control NAME
+//                     to the panel's check box, F of the way along a slider, a bar control
 //   type TEXT         type TEXT into the console   key enter|up|down  press a key once
 //   screenshot FILE   the window as drawn, as a PNG (read back from the GL back buffer)
 //   layout FILE       sizes, rectangles of the game screen, the settings window, its check
