@@ -19,6 +19,9 @@
 
 #include "host.h"
 #include "module.h"
+#if defined(VHOST_HAVE_LIBEDIT)
+#include "line_editor.h"
+#endif
 #if defined(VHOST_HAVE_WINDOW)
 #include "window_session.h"
 #endif
@@ -206,7 +209,11 @@ int main(int argc, char** argv) {
         }
         int status = vhost::kExitOk;
         if (fromStdin && StandardInputIsTerminal()) {
+#if defined(VHOST_HAVE_LIBEDIT)
+            status = vhost::RunEditedPrompt(host, std::cout, std::cerr);
+#else
             status = host.RunInteractive(std::cin);
+#endif
         } else {
             status = host.RunScript(fromStdin ? std::cin : scriptFile, scriptName);
         }
