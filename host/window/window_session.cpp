@@ -10,7 +10,9 @@
 #include <chrono>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -182,6 +184,12 @@ private:
 
 // --- test hooks ---------------------------------------------------------------------------
 
+double ProcessCpuSeconds() {
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
+}
+
 struct HookStep {
     std::string verb;
     std::string rest;
@@ -226,6 +234,7 @@ private:
     void RunHooks(ImGuiIO& io);
     void ApplySyntheticInput(ImGuiIO& io);
     bool HookTarget(const std::string& target, ImVec2& point) const;
+    bool SleepHookDue() const;
     void DrawBar();
     void DrawConsole();
     void DrawSide();
@@ -304,6 +313,10 @@ private:
     std::string screenshotPath_;
 
     double frameMs_ = 0.0;
+    std::uint64_t renderedFrames_ = 0;
+    double cpuStart_ = 0.0;
+    Clock::time_point wallStart_{};
+    std::uint64_t framesAtStart_ = 0;
 };
 
 bool Session::OpenWindow() {
@@ -319,7 +332,13 @@ bool Session::OpenWindow() {
     }
     glfwWindowHint(GLFW_CONTEXT_VERSION_MAJOR, 2);
     glfwWindowHint(GLFW_CONTEXT_VERSION_MINOR, 1);
-    window_ = glfwCreateWindow(options_.width, options_.height, "vantrel-host", nullptr, nullptr);
+    int width = options_.width, height = options_.height;
+    if (const char* size = std::getenv("VANTREL_WINDOW_SIZE"); size != nullptr) {
+        std::sscanf(size, "%dx%d", &width, &height);
+        width = std::clamp(width, 640, 8192);
+        height = std::clamp(height, 480, 8192);
+    }
+    window_ = glfwCreateWindow(width, height, "vantrel-host", nullptr, nullptr);
     if (window_ == nullptr) {
         std::cerr << "vantrel-host: --window: cannot open a window: " << GlfwErrorText() << '\n';
         glfwTerminate();
@@ -439,7 +458,7 @@ int Session::Run() {
                 glfwWaitEventsTimeout(kIdleWaitSeconds);
                 std::vector<std::string> lines = log_->Poll();
                 for (std::string& line : lines) console_.Add(ConsoleLine::Kind::Log, std::move(line));
-                if (!activity_ && lines.empty() && !glfwWindowShouldClose(window_)) {
+                if (!activity_ && lines.empty() && !glfwWindowShouldClose(window_) && !SleepHookDue()) {
                     last = Clock::now();
                     continue;
                 }
@@ -473,7 +492,10 @@ int Session::Run() {
 bool Session::HaveWork() const {
     if (!paused_) return true;
     if (stepRequest_ > 0.0 || settleFrames_ > 0) return true;
-    if (hookIndex_ < hooks_.size() || (syntheticMouse_ && mouseDown_)) return true;
+    // A hook that sleeps leaves the window idle, as a user who looks away does.
+    if ((hookIndex_ < hooks_.size() && hooks_[hookIndex_].verb != "sleep") || (syntheticMouse_ && mouseDown_)) {
+        return true;
+    }
     if (window_ != nullptr && glfwGetMouseButton(window_, GLFW_MOUSE_BUTTON_LEFT) == GLFW_PRESS) return true;
     return false;
 }
@@ -562,6 +584,7 @@ void Session::Frame(double dt) {
     ImGui::Render();
     Render();
     frameMs_ = std::chrono::duration<double, std::milli>(Clock::now() - frameStart).count();
+    ++renderedFrames_;
 }
 
 // --- the game screen ------------------------------------------------------------------------
@@ -966,6 +989,23 @@ void Session::RunHooks(ImGuiIO& io) {
             screenshotPath_ = step.rest;
         } else if (step.verb == "layout") {
             WriteLayout(step.rest);
+        } else if (step.verb == "cpu") {
+            // cpu start / cpu report FILE: the process's CPU time (every thread, the GL
+            // driver's included) per frame and per second of real time in between.
+            if (step.rest == "start") {
+                cpuStart_ = ProcessCpuSeconds();
+                wallStart_ = Clock::now();
+                framesAtStart_ = renderedFrames_;
+            } else if (step.rest.rfind("report ", 0) == 0) {
+                const double cpu = ProcessCpuSeconds() - cpuStart_;
+                const double wall = std::chrono::duration<double>(Clock::now() - wallStart_).count();
+                const std::uint64_t frames = renderedFrames_ - framesAtStart_;
+                std::ofstream(step.rest.substr(7))
+                    << fmt::format("frames {}\ncpu_seconds {:.4f}\nwall_seconds {:.4f}\ncpu_ms_per_frame {:.3f}\n"
+                                   "cpu_share_percent {:.2f}\nscreen_redraws {}\n",
+                                   frames, cpu, wall, frames > 0 ? 1000.0 * cpu / static_cast<double>(frames) : 0.0,
+                                   wall > 0 ? 100.0 * cpu / wall : 0.0, screen_->Redraws());
+            }
         } else if (step.verb == "script") {
             if (script_.Running()) return;
         } else if (step.verb == "close") {
@@ -973,6 +1013,11 @@ void Session::RunHooks(ImGuiIO& io) {
         }
         ++hookIndex_;
     }
+}
+
+bool Session::SleepHookDue() const {
+    if (hookIndex_ >= hooks_.size() || hooks_[hookIndex_].verb != "sleep") return false;
+    return hookUntil_ == Clock::time_point{} || Clock::now() >= hookUntil_;
 }
 
 // A point named by a hook: "X Y", "checkbox", "slider1 F" or "slider2 F" (F of the way

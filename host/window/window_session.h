@@ -36,6 +36,8 @@ struct WindowOptions {
 //   layout FILE       sizes, rectangles of the game screen, the settings window, its check
 //                     box and sliders and the named controls, the clock and its speed
 //   script            wait until the script has ended     close   close the window
+//   cpu start         cpu report FILE: CPU time per frame and share of a core since the start
+// and VANTREL_WINDOW_SIZE=WxH opens the window at that size (default 1600x900).
 int RunWindowSession(const WindowOptions& options);
 
 }  // namespace vhost
