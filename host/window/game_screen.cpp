@@ -22,12 +22,12 @@ unsigned int GameScreen::Texture() {
     if (created) {
         glGenTextures(1, &texture_);
         glBindTexture(GL_TEXTURE_2D, texture_);
-        // Mipmaps keep the table's small text legible when the screen is shown smaller.
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_LINEAR);
+        // Bilinear: mipmaps would read the small text better when the screen is shown much
+        // smaller, but cost a software renderer (Mesa's llvmpipe) several times as much a frame.
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
-        glTexParameteri(GL_TEXTURE_2D, GL_GENERATE_MIPMAP, GL_TRUE);
     }
     if (!uploaded_ || created) {
         glBindTexture(GL_TEXTURE_2D, texture_);
