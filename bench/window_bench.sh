@@ -34,7 +34,7 @@ run() {  # NAME SCRIPT HOOKS
 session=$'mmr 11 1000.5 rank 15 0\nmatch start 11\nmatch end win\nmmr 11 1012.25 rank 15 1 after 1\nwait 2\nopenmenu vantrel\n'
 
 run steady "$session" "script
-frames 600
+frames 120
 cpu start
 frames 600
 cpu report $work/steady.txt
