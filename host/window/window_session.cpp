@@ -532,7 +532,9 @@ void Session::MoveClock(double seconds) {
         script_.Play(
             seconds, *host_,
             [this](const std::string& line, std::uint64_t number) {
-                console_.Add(ConsoleLine::Kind::Command, fmt::format("{}:{}> {}", script_.Name(), number, line));
+                if (line.find_first_not_of(" \t\r") != std::string::npos) {
+                    console_.Add(ConsoleLine::Kind::Command, fmt::format("{}:{}> {}", script_.Name(), number, line));
+                }
                 worldTouched_ = true;
                 const CommandResult result = host_->Execute(line);
                 if (result.outcome == Outcome::Quit) {
