@@ -513,6 +513,7 @@ Outcome Session::RunLine(const std::string& line, bool typed) {
     worldTouched_ = true;
     if (typed) console_.Add(ConsoleLine::Kind::Command, "vantrel> " + line);
     const CommandResult result = host_->Execute(line);
+    glfwMakeContextCurrent(window_);  // `settings FILE.png` makes Mesa's off-screen context current
     if (result.outcome == Outcome::Quit) {
         quit_ = true;
     } else if (!result.ok() && typed) {
@@ -537,6 +538,7 @@ void Session::MoveClock(double seconds) {
                 }
                 worldTouched_ = true;
                 const CommandResult result = host_->Execute(line);
+                glfwMakeContextCurrent(window_);
                 if (result.outcome == Outcome::Quit) {
                     quit_ = true;
                 } else if (!result.ok()) {
@@ -769,6 +771,9 @@ std::uint64_t Session::FrameSignature() {
 }
 
 void Session::Render() {
+    // A command this frame may have made another GL context current (`settings FILE.png`
+    // renders through Mesa's off-screen one).
+    glfwMakeContextCurrent(window_);
     int fbWidth = 0, fbHeight = 0;
     glfwGetFramebufferSize(window_, &fbWidth, &fbHeight);
     glViewport(0, 0, fbWidth, fbHeight);

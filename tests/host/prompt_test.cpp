@@ -18,6 +18,7 @@
 
 namespace {
 
+#if defined(VHOST_HAVE_LIBEDIT)
 // Reads what the terminal shows for `seconds`, or until the host closes it.
 std::string ReadFor(int terminal, double seconds) {
     std::string shown;
@@ -33,7 +34,6 @@ std::string ReadFor(int terminal, double seconds) {
     return shown;
 }
 
-#if defined(VHOST_HAVE_LIBEDIT)
 TEST(PromptTest, UpArrowRecallsALineThatCanBeEditedBeforeItRuns) {
     char dir[] = "/tmp/vantrel-prompt-test-XXXXXX";
     ASSERT_NE(mkdtemp(dir), nullptr);
