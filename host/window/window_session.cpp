@@ -231,6 +231,7 @@ private:
     void MoveClock(double seconds);
     void Advance(double seconds);
     Outcome RunLine(const std::string& line, bool typed);
+    CommandResult ExecuteCommand(const std::string& line);
     void RunHooks(ImGuiIO& io);
     void ApplySyntheticInput(ImGuiIO& io);
     bool HookTarget(const std::string& target, ImVec2& point) const;
@@ -512,8 +513,7 @@ bool Session::HaveWork() const {
 Outcome Session::RunLine(const std::string& line, bool typed) {
     worldTouched_ = true;
     if (typed) console_.Add(ConsoleLine::Kind::Command, "vantrel> " + line);
-    const CommandResult result = host_->Execute(line);
-    glfwMakeContextCurrent(window_);  // `settings FILE.png` makes Mesa's off-screen context current
+    const CommandResult result = ExecuteCommand(line);
     if (result.outcome == Outcome::Quit) {
         quit_ = true;
     } else if (!result.ok() && typed) {
@@ -522,6 +522,22 @@ Outcome Session::RunLine(const std::string& line, bool typed) {
         err_.flush();
     }
     return result.outcome;
+}
+
+// A command may render through Mesa's off-screen GL (`settings FILE.png`), which takes
+// over the thread's current context behind GLX's back: the window's context is let go
+// first and bound afresh after, so that GLX does bind it again.
+CommandResult Session::ExecuteCommand(const std::string& line) {
+    glfwMakeContextCurrent(nullptr);
+    CommandResult result;
+    try {
+        result = host_->Execute(line);
+    } catch (...) {
+        glfwMakeContextCurrent(window_);
+        throw;
+    }
+    glfwMakeContextCurrent(window_);
+    return result;
 }
 
 void Session::Advance(double seconds) { host_->Execute(fmt::format("wait {:.9f}", seconds)); }
@@ -537,8 +553,7 @@ void Session::MoveClock(double seconds) {
                     console_.Add(ConsoleLine::Kind::Command, fmt::format("{}:{}> {}", script_.Name(), number, line));
                 }
                 worldTouched_ = true;
-                const CommandResult result = host_->Execute(line);
-                glfwMakeContextCurrent(window_);
+                const CommandResult result = ExecuteCommand(line);
                 if (result.outcome == Outcome::Quit) {
                     quit_ = true;
                 } else if (!result.ok()) {
@@ -556,7 +571,7 @@ void Session::MoveClock(double seconds) {
 }
 
 void Session::Frame(double dt) {
-    glfwMakeContextCurrent(window_);  // a `settings FILE.png` makes Mesa's off-screen context current
+    glfwMakeContextCurrent(window_);
 
     // The clock: real time times the speed, unless paused; a step adds one second.
     const double seconds = (paused_ ? 0.0 : dt * speed_) + stepRequest_;
@@ -771,9 +786,6 @@ std::uint64_t Session::FrameSignature() {
 }
 
 void Session::Render() {
-    // A command this frame may have made another GL context current (`settings FILE.png`
-    // renders through Mesa's off-screen one).
-    glfwMakeContextCurrent(window_);
     int fbWidth = 0, fbHeight = 0;
     glfwGetFramebufferSize(window_, &fbWidth, &fbHeight);
     glViewport(0, 0, fbWidth, fbHeight);

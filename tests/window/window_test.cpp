@@ -214,15 +214,20 @@ TEST_F(WindowTest, PanelCheckboxAndSliderDrivenWithTheMouseHideAndMoveTheTable) 
 TEST_F(WindowTest, TypedCommandsRunWithHistoryAndAMatchHidesTheTable) {
     const std::string hooks = "frames 5\nlayout " + Path("layout") + "\nscreenshot " + Path("menus.png") +
                               "\ntype echo typed here\nkey enter\nframes 2\nkey up\nframes 2\nkey enter\nframes 2"
+                              "\ntype settings panel.png\nkey enter\nframes 2"  // renders through Mesa's off-screen GL
                               "\ntype match start 11\nkey enter\nframes 5\nscreenshot " + Path("match.png") +
                               "\nframes 1\nclose\n";
     const vtest::HostRun run = RunWindow("", hooks);
     ASSERT_EQ(run.exitCode, 0) << run.err;
     const ScreenMap map(ReadLayout(Path("layout")).at("screen"));
     EXPECT_GE(TableBrightness(ReadPng(Path("menus.png")), map, 10, 350), kTableAtLeast);
-    EXPECT_LE(TableBrightness(ReadPng(Path("match.png")), map, 10, 350), kBackgroundAtMost);
+    const Picture match = ReadPng(Path("match.png"));
+    EXPECT_LE(TableBrightness(match, map, 10, 350), kBackgroundAtMost);
+    EXPECT_GE(match.Brightest(map.X(0), map.Y(600), map.X(1920), map.Y(1080)), 30);  // the pitch is still drawn
+    EXPECT_FALSE(run.ReadFile("panel.png").empty());
     // The second echo came back from the history with the up arrow.
-    EXPECT_EQ(run.out, "typed here\ntyped here\n");
+    EXPECT_EQ(run.out, "typed here\ntyped here\nsettings window: open, tab \"Vantrel\"; tabs: \"Vantrel\"\n"
+                       "settings written to panel.png\n");
 }
 
 TEST_F(WindowTest, PauseStopsTheClockAndASpeedButtonStartsIt) {
