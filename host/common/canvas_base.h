@@ -43,6 +43,13 @@ public:
     }
     Vector2 GetPosition() override { return {ix_, iy_}; }
 
+    // The pen as a fresh canvas has it: white, at 0,0.
+    void ResetPen() {
+        color_ = Rgba{};
+        x_ = y_ = 0.0f;
+        ix_ = iy_ = 0;
+    }
+
 protected:
     Rgba color_;
     float x_ = 0.0f, y_ = 0.0f;  // exact position as last set

@@ -58,6 +58,11 @@ public:
     explicit WaitDrawer(Host& host) : host_(host), counting_(host.discardCanvas_, host.calls_) {}
     bool WantsFrames() override { return host_.backend_->HasDrawables(); }
     void DrawFrame() override {
+        if (host_.frameTarget_) {
+            CountingCanvas counting(host_.frameTarget_(), host_.calls_);
+            host_.backend_->DrawFrame(counting);
+            return;
+        }
         host_.discardCanvas_.Reset();
         host_.backend_->DrawFrame(counting_);
     }

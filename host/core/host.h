@@ -122,6 +122,15 @@ public:
     std::size_t LoadedPlugins() const { return plugins_.size(); }
     const std::filesystem::path& ConfigPath() const { return configPath_; }
 
+    // The settings menu, for a front end that shows it (the window): whether it is open,
+    // closing it as a user closes the game's menu, and the settings window once made.
+    bool MenuOpen() const { return menuOpen_; }
+    void CloseSettingsMenu() { CloseMenu(); }
+    SettingsWindow* SettingsWindowIfMade() const { return settingsWindow_.get(); }
+    // Where the frames drawn while the clock moves go: called before each such frame, it
+    // returns the canvas for it (counted as usual). Unset: a canvas that discards them.
+    void SetFrameTarget(std::function<pluginsdk::CanvasBackend&()> target) { frameTarget_ = std::move(target); }
+
 private:
     struct LoadedPlugin {
         pluginsdk::Handle owner = 0;
@@ -170,6 +179,7 @@ private:
     int nestedCommands_ = 0;
 
     DiscardCanvas discardCanvas_;
+    std::function<pluginsdk::CanvasBackend&()> frameTarget_;
     std::uint64_t requestedFrames_ = 0;
     bool menuOpen_ = false;
     std::string menuTab_;

@@ -8,6 +8,7 @@
 #include <unistd.h>
 #endif
 
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -18,6 +19,12 @@
 
 #include "host.h"
 #include "module.h"
+#if defined(VHOST_HAVE_LIBEDIT)
+#include "line_editor.h"
+#endif
+#if defined(VHOST_HAVE_WINDOW)
+#include "window_session.h"
+#endif
 
 #ifndef VANTREL_VERSION
 #define VANTREL_VERSION "unknown"
@@ -37,7 +44,8 @@ extern "C" const char* __lsan_default_options() { return "print_suppressions=0";
 namespace {
 
 constexpr std::string_view kUsageText =
-    "usage: vantrel-host [--plugin PATH] [--workdir DIR] [--config FILE] [--no-load] [SCRIPT | -]\n"
+    "usage: vantrel-host [--plugin PATH] [--workdir DIR] [--config FILE] [--no-load]\n"
+    "                    [--window [--speed N]] [SCRIPT | -]\n"
     "\n"
     "Loads the plug-in and plays a simulated game driven by console commands, read from\n"
     "SCRIPT or, with '-' or no SCRIPT, from standard input (with a prompt on a terminal).\n"
@@ -46,6 +54,8 @@ constexpr std::string_view kUsageText =
     "  --workdir DIR   working directory, created if missing; the plug-in's log lands there\n"
     "  --config FILE   saved console variables (default: config.cfg in the working directory)\n"
     "  --no-load       start without loading the plug-in (use 'load' later)\n"
+    "  --window        play the session in a window: game screen, settings, console, clock\n"
+    "  --speed N       the window's first clock speed (1: real time; default 1)\n"
     "  --help          this text; 'help' inside the host lists the commands\n"
     "  --version       the host's version\n"
     "\n"
@@ -74,6 +84,8 @@ bool StandardInputIsTerminal() {
 struct Arguments {
     vhost::HostOptions options;
     std::string script;  // empty or "-": standard input
+    bool window = false;
+    std::optional<double> speed;
 };
 
 // Returns the exit status to stop with, or nothing to go on.
@@ -120,6 +132,17 @@ std::optional<int> ParseArguments(int argc, char** argv, Arguments& arguments) {
             arguments.options.configPath = text;
         } else if (arg == "--no-load") {
             arguments.options.loadPlugin = false;
+        } else if (arg == "--window") {
+            arguments.window = true;
+        } else if (arg == "--speed") {
+            if (!value(text)) return vhost::kExitError;
+            char* end = nullptr;
+            const double speed = std::strtod(text.c_str(), &end);
+            if (text.empty() || *end != '\0' || !(speed > 0.0 && speed <= 1000.0)) {
+                std::cerr << "vantrel-host: --speed needs a number above 0, at most 1000 (1 is real time)\n";
+                return vhost::kExitError;
+            }
+            arguments.speed = speed;
         } else if (arg.size() > 1 && arg[0] == '-' && arg != "-") {
             std::cerr << "vantrel-host: unknown option " << argv[i] << '\n' << Usage();
             return vhost::kExitError;
@@ -134,6 +157,10 @@ std::optional<int> ParseArguments(int argc, char** argv, Arguments& arguments) {
             std::cerr << "vantrel-host: " << arg << " needs a non-empty value\n";
             return vhost::kExitError;
         }
+    }
+    if (arguments.speed && !arguments.window) {
+        std::cerr << "vantrel-host: --speed is for --window\n" << Usage();
+        return vhost::kExitError;
     }
     return std::nullopt;
 }
@@ -158,6 +185,20 @@ int main(int argc, char** argv) {
         scriptName = arguments.script;
     }
 
+    if (arguments.window) {
+#if defined(VHOST_HAVE_WINDOW)
+        vhost::WindowOptions window;
+        window.host = arguments.options;
+        window.script = fromStdin ? nullptr : &scriptFile;
+        window.scriptName = scriptName;
+        window.speed = arguments.speed.value_or(1.0);
+        return vhost::RunWindowSession(window);
+#else
+        std::cerr << "vantrel-host: --window: this build has no window (built without GLFW and OpenGL)\n";
+        return vhost::kExitRefused;
+#endif
+    }
+
     try {
         vhost::Host host(arguments.options);
         const vhost::CommandResult started = host.Start();
@@ -168,7 +209,11 @@ int main(int argc, char** argv) {
         }
         int status = vhost::kExitOk;
         if (fromStdin && StandardInputIsTerminal()) {
+#if defined(VHOST_HAVE_LIBEDIT)
+            status = vhost::RunEditedPrompt(host, std::cout, std::cerr);
+#else
             status = host.RunInteractive(std::cin);
+#endif
         } else {
             status = host.RunScript(fromStdin ? std::cin : scriptFile, scriptName);
         }

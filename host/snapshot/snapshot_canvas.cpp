@@ -28,6 +28,7 @@
 #include <stdexcept>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "utf8_sanitize.h"
 
@@ -99,6 +100,7 @@ struct SnapshotCanvas::Impl {
     int height = 0;
     cairo_surface_t* surface = nullptr;
     cairo_font_face_t* font = nullptr;
+    std::vector<unsigned char> background;  // KeepBackground's copy
 
     ~Impl() {
         if (font != nullptr) cairo_font_face_destroy(font);
@@ -342,6 +344,26 @@ Rgba SnapshotCanvas::PixelAt(int x, int y) const {
     return Rgba{unpremultiply((pixel >> 16) & 0xFFu), unpremultiply((pixel >> 8) & 0xFFu),
                 unpremultiply(pixel & 0xFFu), static_cast<unsigned char>(alpha)};
 }
+
+void SnapshotCanvas::KeepBackground() {
+    cairo_surface_flush(impl_->surface);
+    const unsigned char* data = cairo_image_surface_get_data(impl_->surface);
+    impl_->background.assign(data, data + static_cast<std::size_t>(Stride()) * static_cast<std::size_t>(impl_->height));
+}
+
+void SnapshotCanvas::RestoreBackground() {
+    if (impl_->background.empty()) return;
+    cairo_surface_flush(impl_->surface);
+    std::memcpy(cairo_image_surface_get_data(impl_->surface), impl_->background.data(), impl_->background.size());
+    cairo_surface_mark_dirty(impl_->surface);
+}
+
+const unsigned char* SnapshotCanvas::Pixels() const {
+    cairo_surface_flush(impl_->surface);
+    return cairo_image_surface_get_data(impl_->surface);
+}
+
+int SnapshotCanvas::Stride() const { return cairo_image_surface_get_stride(impl_->surface); }
 
 bool SnapshotCanvas::WritePng(const std::string& path, std::string& error) const {
     error.clear();

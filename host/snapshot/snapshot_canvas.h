@@ -29,6 +29,15 @@ public:
     // Writes the screen as a PNG. On failure returns false and says why in `error`.
     bool WritePng(const std::string& path, std::string& error) const;
 
+    // For a screen drawn frame after frame: KeepBackground copies the pixels as they are now
+    // (the background, once painted), RestoreBackground puts them back before the next frame.
+    void KeepBackground();
+    void RestoreBackground();
+    // The pixels: rows of Stride() bytes, each pixel a native-endian 32-bit word 0xAARRGGBB
+    // (opaque; B, G, R, A in memory on little-endian machines).
+    const unsigned char* Pixels() const;
+    int Stride() const;
+
 private:
     struct Impl;
     std::unique_ptr<Impl> impl_;

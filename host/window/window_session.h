@@ -1,0 +1,43 @@
+// vantrel-host --window: one session played in a window (GLFW and OpenGL, Dear ImGui):
+// the game screen with the plug-in's drawing, the host's settings window, a console and a
+// control bar with the virtual clock. The clock moves with real time times the chosen
+// speed; a script's `wait N` lines take N/speed real seconds.
+#pragma once
+
+#include <istream>
+#include <string>
+
+#include "host.h"
+
+namespace vhost {
+
+struct WindowOptions {
+    HostOptions host;                // out and err: replaced by the console, which passes them on
+    std::istream* script = nullptr;  // nothing: an empty evening, driven by hand
+    std::string scriptName;
+    double speed = 1.0;              // the clock's first speed; 1 is real time
+    int width = 1600;
+    int height = 900;
+};
+
+// Opens the window, starts the host in it and runs until the window is closed or `quit`
+// (typed, or in the script). Ends as a headless session ends (unload, configuration
+// saved) and returns the same exit status. Without a display, or when no window can be
+// made, prints a one-line reason and returns kExitRefused (2) before the host starts.
+//
+// For tests, the environment variable VANTREL_WINDOW_HOOKS names a file of steps the
+// window plays, one a frame (or until done), as a user would:
+//   frames N          let N frames pass            sleep S          let S real seconds pass
+//   mouse X Y         move the mouse (window pixels); press / release: the left button
+//   mouse checkbox / mouse slider1 F / mouse slider2 F / mouse control NAME
+//                     to the panel's check box, F of the way along a slider, a bar control
+//   type TEXT         type TEXT into the console   key enter|up|down  press a key once
+//   screenshot FILE   the window as drawn, as a PNG (read back from the GL back buffer)
+//   layout FILE       sizes, rectangles of the game screen, the settings window, its check
+//                     box and sliders and the named controls, the clock and its speed
+//   script            wait until the script has ended     close   close the window
+//   cpu start         cpu report FILE: CPU time per frame and share of a core since the start
+// and VANTREL_WINDOW_SIZE=WxH opens the window at that size (default 1600x900).
+int RunWindowSession(const WindowOptions& options);
+
+}  // namespace vhost

@@ -1,0 +1,72 @@
+// The terminal prompt of vantrel-host, typed at through a pseudo-terminal: line editing and
+// history come from libedit where the build has it.
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <regex>
+#include <string>
+#include <thread>
+
+#include "run_host.h"
+
+namespace {
+
+#if defined(VHOST_HAVE_LIBEDIT)
+// Reads what the terminal shows for `seconds`, or until the host closes it.
+std::string ReadFor(int terminal, double seconds) {
+    std::string shown;
+    const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    while (std::chrono::steady_clock::now() < end) {
+        pollfd fd{terminal, POLLIN, 0};
+        if (poll(&fd, 1, 20) <= 0) continue;
+        char buffer[4096];
+        const ssize_t n = read(terminal, buffer, sizeof buffer);
+        if (n <= 0) break;
+        shown.append(buffer, static_cast<std::size_t>(n));
+    }
+    return shown;
+}
+
+TEST(PromptTest, UpArrowRecallsALineThatCanBeEditedBeforeItRuns) {
+    char dir[] = "/tmp/vantrel-prompt-test-XXXXXX";
+    ASSERT_NE(mkdtemp(dir), nullptr);
+    const std::string host = vtest::HostExecutable().string();
+    int terminal = -1;
+    const pid_t child = forkpty(&terminal, nullptr, nullptr, nullptr);
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        setenv("TERM", "xterm", 1);
+        execl(host.c_str(), host.c_str(), "--no-load", "--workdir", dir, static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    std::string shown = ReadFor(terminal, 1.0);
+    const auto type = [&](const std::string& keys) {
+        ASSERT_EQ(write(terminal, keys.data(), keys.size()), static_cast<ssize_t>(keys.size()));
+        shown += ReadFor(terminal, 0.4);
+    };
+    type("echo first\r");
+    type("\x1b[A");                  // up: "echo first" again
+    type("\x7f\x7f\x7f\x7f\x7f");    // five backspaces take "first" off
+    type("again\r");
+    type("quit\r");
+    shown += ReadFor(terminal, 1.0);
+    int status = 0;
+    waitpid(child, &status, 0);
+    close(terminal);
+    std::filesystem::remove_all(dir);
+
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << shown;
+    EXPECT_TRUE(std::regex_search(shown, std::regex("\nfirst\r?\n"))) << shown;
+    EXPECT_TRUE(std::regex_search(shown, std::regex("\nagain\r?\n"))) << shown;
+    EXPECT_THAT(shown, ::testing::Not(::testing::HasSubstr("error:")));
+}
+#endif
+
+}  // namespace

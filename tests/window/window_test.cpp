@@ -1,0 +1,296 @@
+// vantrel-host --window under a virtual X server that each test starts itself (Xvfb picks a
+// free display number). The window is driven through its test hooks (VANTREL_WINDOW_HOOKS:
+// mouse, keys and screenshots read back from the GL back buffer, one step a frame).
+#include <cairo.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <regex>
+#include <sstream>
+#include <string>
+
+#include "run_host.h"
+
+namespace {
+
+using ::testing::HasSubstr;
+namespace fs = std::filesystem;
+
+// Starts Xvfb on a display number it chooses itself and stops it at the end.
+class VirtualDisplay {
+public:
+    VirtualDisplay() {
+        int pipeFds[2];
+        if (pipe(pipeFds) != 0) return;
+        pid_ = fork();
+        if (pid_ == 0) {
+            close(pipeFds[0]);
+            const int null = open("/dev/null", O_WRONLY);
+            dup2(null, STDOUT_FILENO);
+            dup2(null, STDERR_FILENO);
+            const std::string fd = std::to_string(pipeFds[1]);
+            execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1920x1080x24", "-nolisten", "tcp",
+                   static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        close(pipeFds[1]);
+        std::string number;
+        char c = 0;
+        while (read(pipeFds[0], &c, 1) == 1 && c != '\n') number.push_back(c);
+        close(pipeFds[0]);
+        if (!number.empty()) display_ = ":" + number;
+    }
+    ~VirtualDisplay() {
+        if (pid_ > 0) {
+            kill(pid_, SIGTERM);
+            waitpid(pid_, nullptr, 0);
+        }
+    }
+    const std::string& Name() const { return display_; }
+
+private:
+    pid_t pid_ = -1;
+    std::string display_;
+};
+
+struct Picture {
+    std::unique_ptr<cairo_surface_t, decltype(&cairo_surface_destroy)> surface{nullptr, &cairo_surface_destroy};
+    int Width() const { return cairo_image_surface_get_width(surface.get()); }
+    int Height() const { return cairo_image_surface_get_height(surface.get()); }
+    // The brightest channel value of the pixels in [x0, x1) x [y0, y1).
+    int Brightest(int x0, int y0, int x1, int y1) const {
+        cairo_surface_flush(surface.get());
+        const unsigned char* data = cairo_image_surface_get_data(surface.get());
+        const int stride = cairo_image_surface_get_stride(surface.get());
+        int best = 0;
+        for (int y = std::max(0, y0); y < std::min(Height(), y1); ++y) {
+            for (int x = std::max(0, x0); x < std::min(Width(), x1); ++x) {
+                const unsigned char* p = data + y * stride + x * 4;
+                best = std::max({best, int(p[0]), int(p[1]), int(p[2])});
+            }
+        }
+        return best;
+    }
+};
+
+Picture ReadPng(const fs::path& path) {
+    Picture picture;
+    picture.surface.reset(cairo_image_surface_create_from_png(path.c_str()));
+    return picture;
+}
+
+// `layout` hook output: NAME VALUES... a line.
+std::map<std::string, std::vector<float>> ReadLayout(const fs::path& path) {
+    std::map<std::string, std::vector<float>> layout;
+    std::ifstream in(path);
+    std::string line;
+    while (std::getline(in, line)) {
+        std::istringstream words(line);
+        std::string name;
+        words >> name;
+        if (name == "control") {
+            // control NAME... X Y W H: the name may hold blanks
+            std::vector<std::string> rest;
+            for (std::string w; words >> w;) rest.push_back(w);
+            if (rest.size() < 4) continue;
+            std::string key = "control";
+            for (std::size_t i = 0; i + 4 < rest.size(); ++i) key += " " + rest[i];
+            std::vector<float>& values = layout[key];
+            for (std::size_t i = rest.size() - 4; i < rest.size(); ++i) values.push_back(std::stof(rest[i]));
+            continue;
+        }
+        std::vector<float>& values = layout[name];
+        for (float v; words >> v;) values.push_back(v);
+    }
+    return layout;
+}
+
+// Where a rectangle of the 1920x1080 game screen lands in the window.
+struct ScreenMap {
+    float x, y, scale;
+    explicit ScreenMap(const std::vector<float>& screen) : x(screen.at(0)), y(screen.at(1)), scale(screen.at(2) / 1920.0f) {}
+    int X(float gameX) const { return static_cast<int>(x + gameX * scale); }
+    int Y(float gameY) const { return static_cast<int>(y + gameY * scale); }
+};
+
+// The table at (left, top) on the game screen: its grid is white, the screen under it dark.
+int TableBrightness(const Picture& shot, const ScreenMap& map, float left, float top) {
+    return shot.Brightest(map.X(left), map.Y(top), map.X(left + 280), map.Y(top + 100));
+}
+constexpr int kBackgroundAtMost = 110;  // sky and pitch
+constexpr int kTableAtLeast = 150;      // the grid, even when scaled down
+
+class WindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (system("command -v Xvfb >/dev/null 2>&1") != 0) GTEST_SKIP() << "Xvfb is not installed (package xvfb)";
+        display_ = std::make_unique<VirtualDisplay>();
+        if (display_->Name().empty()) GTEST_SKIP() << "Xvfb did not start";
+        setenv("DISPLAY", display_->Name().c_str(), 1);
+        char pattern[] = "/tmp/vantrel-window-test-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        dir_ = pattern;
+    }
+    void TearDown() override {
+        unsetenv("VANTREL_WINDOW_HOOKS");
+        display_.reset();
+        if (!dir_.empty()) fs::remove_all(dir_);
+    }
+
+    // Runs the script in the window, played with these hook steps.
+    vtest::HostRun RunWindow(const std::string& script, const std::string& hooks, const std::string& speed = "1") {
+        const fs::path hooksPath = dir_ / "hooks";
+        std::ofstream(hooksPath) << hooks;
+        setenv("VANTREL_WINDOW_HOOKS", hooksPath.c_str(), 1);
+        vtest::HostRunOptions options;
+        options.arguments = {"--window", "--speed", speed};
+        options.timeout = std::chrono::seconds(90);
+        vtest::HostRun run = vtest::RunHost(script, options);
+        unsetenv("VANTREL_WINDOW_HOOKS");
+        return run;
+    }
+    std::string Path(const std::string& name) const { return (dir_ / name).string(); }
+
+    std::unique_ptr<VirtualDisplay> display_;
+    fs::path dir_;
+};
+
+TEST_F(WindowTest, OpensAtItsSizeShowingTheTableWhereTheSettingsPutIt) {
+    const vtest::HostRun run = RunWindow("set vantrel_pos_x 600\nwait 1\n",
+                                         "script\nframes 3\nlayout " + Path("layout") + "\nscreenshot " +
+                                             Path("shot.png") + "\nframes 1\nclose\n");
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const auto layout = ReadLayout(Path("layout"));
+    EXPECT_EQ(layout.at("window"), (std::vector<float>{1600, 900}));
+    const Picture shot = ReadPng(Path("shot.png"));
+    ASSERT_EQ(shot.Width(), 1600);
+    ASSERT_EQ(shot.Height(), 900);
+    const ScreenMap map(layout.at("screen"));
+    EXPECT_GE(TableBrightness(shot, map, 600, 350), kTableAtLeast);
+    EXPECT_LE(TableBrightness(shot, map, 10, 350), kBackgroundAtMost);  // the default place is empty
+    EXPECT_LE(TableBrightness(shot, map, 1200, 350), kBackgroundAtMost);
+}
+
+TEST_F(WindowTest, PanelCheckboxAndSliderDrivenWithTheMouseHideAndMoveTheTable) {
+    const std::string hooks =
+        "frames 5\nlayout " + Path("layout") + "\nscreenshot " + Path("start.png") +
+        // Drag the left slider to the middle: the table follows to x = 960.
+        "\nmouse slider1 0.05\nframes 2\npress\nframes 2\nmouse slider1 0.3\nframes 2\nmouse slider1 0.5\nframes 2\n"
+        "release\nframes 4\nscreenshot " + Path("moved.png") +
+        // Click the check box: the table goes.
+        "\nmouse checkbox\nframes 2\npress\nframes 2\nrelease\nframes 4\nscreenshot " + Path("off.png") +
+        "\nframes 1\nclose\n";
+    const vtest::HostRun run = RunWindow("openmenu vantrel\n", hooks);
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const ScreenMap map(ReadLayout(Path("layout")).at("screen"));
+
+    EXPECT_GE(TableBrightness(ReadPng(Path("start.png")), map, 10, 350), kTableAtLeast);
+    const Picture moved = ReadPng(Path("moved.png"));
+    EXPECT_LE(TableBrightness(moved, map, 10, 350), kBackgroundAtMost);
+    EXPECT_GE(TableBrightness(moved, map, 960, 350), kTableAtLeast);
+    EXPECT_LE(TableBrightness(ReadPng(Path("off.png")), map, 960, 350), kBackgroundAtMost);
+
+    const std::string config = run.Config();
+    EXPECT_THAT(config, HasSubstr("vantrel_enabled \"0\""));
+    const std::smatch m = [&] {
+        std::smatch match;
+        std::regex_search(config, match, std::regex("vantrel_pos_x \"([0-9.]+)\""));
+        return match;
+    }();
+    ASSERT_FALSE(m.empty()) << config;
+    EXPECT_NEAR(std::stod(m[1]), 960.0, 20.0);
+}
+
+TEST_F(WindowTest, TypedCommandsRunWithHistoryAndAMatchHidesTheTable) {
+    const std::string hooks = "frames 5\nlayout " + Path("layout") + "\nscreenshot " + Path("menus.png") +
+                              "\ntype echo typed here\nkey enter\nframes 2\nkey up\nframes 2\nkey enter\nframes 2"
+                              "\ntype settings panel.png\nkey enter\nframes 2"  // renders through Mesa's off-screen GL
+                              "\ntype match start 11\nkey enter\nframes 5\nscreenshot " + Path("match.png") +
+                              "\nframes 1\nclose\n";
+    const vtest::HostRun run = RunWindow("", hooks);
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const ScreenMap map(ReadLayout(Path("layout")).at("screen"));
+    EXPECT_GE(TableBrightness(ReadPng(Path("menus.png")), map, 10, 350), kTableAtLeast);
+    const Picture match = ReadPng(Path("match.png"));
+    EXPECT_LE(TableBrightness(match, map, 10, 350), kBackgroundAtMost);
+    EXPECT_GE(match.Brightest(map.X(0), map.Y(600), map.X(1920), map.Y(1080)), 30);  // the pitch is still drawn
+    EXPECT_FALSE(run.ReadFile("panel.png").empty());
+    // The second echo came back from the history with the up arrow.
+    EXPECT_EQ(run.out, "typed here\ntyped here\nsettings window: open, tab \"Vantrel\"; tabs: \"Vantrel\"\n"
+                       "settings written to panel.png\n");
+}
+
+TEST_F(WindowTest, PauseStopsTheClockAndASpeedButtonStartsIt) {
+    const std::string hooks = "frames 5\nmouse control pause\nframes 1\npress\nframes 2\nrelease\nframes 2\nlayout " +
+                              Path("paused1") + "\nsleep 0.6\nlayout " + Path("paused2") +
+                              "\nmouse control 10x\nframes 1\npress\nframes 2\nrelease\nsleep 0.5\nlayout " +
+                              Path("running") + "\nclose\n";
+    const vtest::HostRun run = RunWindow("", hooks);
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const auto paused1 = ReadLayout(Path("paused1"));
+    const auto paused2 = ReadLayout(Path("paused2"));
+    const auto running = ReadLayout(Path("running"));
+    EXPECT_EQ(paused1.at("paused"), std::vector<float>{1});
+    EXPECT_EQ(paused1.at("clock"), paused2.at("clock"));
+    EXPECT_EQ(running.at("paused"), std::vector<float>{0});
+    EXPECT_EQ(running.at("speed"), std::vector<float>{10});
+    EXPECT_GT(running.at("clock").at(0), paused2.at("clock").at(0) + 2.0f);  // 0.5 s at 10x, give or take
+}
+
+// Time stamps aside, the log; and the output (`frame`, `status`) and the exit status.
+std::string WithoutTimeStamps(const std::string& log) {
+    return std::regex_replace(log, std::regex("^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d - ", std::regex::multiline), "");
+}
+
+TEST_F(WindowTest, AScriptPlaysInTheWindowAsItDoesHeadless) {
+    std::ifstream in(VANTREL_EXAMPLES_DIR "/evening.vsh");
+    std::stringstream evening;
+    evening << in.rdbuf();
+    const std::string script = evening.str() + "calls\nquit\n";
+
+    const vtest::HostRun headless = vtest::RunHost(script);
+    ASSERT_EQ(headless.exitCode, 0) << headless.err;
+    const vtest::HostRun window = RunWindow(script, "", "1000");
+    ASSERT_EQ(window.exitCode, 0) << window.err;
+    EXPECT_EQ(WithoutTimeStamps(window.Log()), WithoutTimeStamps(headless.Log()));
+    EXPECT_EQ(window.out, headless.out);
+    EXPECT_EQ(window.Config(), headless.Config());
+
+    // A failing line stops the script with the same report and status; the window stays
+    // open until it is closed.
+    const std::string failing = "echo one\nmatch end win\necho never\n";
+    const vtest::HostRun headlessFailure = vtest::RunHost(failing);
+    const vtest::HostRun windowFailure = RunWindow(failing, "script\nframes 2\nclose\n");
+    EXPECT_EQ(headlessFailure.exitCode, 1);
+    EXPECT_EQ(windowFailure.exitCode, 1);
+    EXPECT_EQ(windowFailure.out, headlessFailure.out);
+    EXPECT_THAT(windowFailure.err, HasSubstr("script.vsh:2: error: match end: no game is running"));
+}
+
+TEST(WindowWithoutDisplayTest, ExitsWithStatus2AndOneLine) {
+    const char* saved = std::getenv("DISPLAY");
+    const std::string display = saved != nullptr ? saved : "";
+    unsetenv("DISPLAY");
+    unsetenv("WAYLAND_DISPLAY");
+    vtest::HostRunOptions options;
+    options.arguments = {"--window"};
+    const vtest::HostRun run = vtest::RunHost("echo never\n", options);
+    if (saved != nullptr) setenv("DISPLAY", display.c_str(), 1);
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+    EXPECT_THAT(run.err, HasSubstr("no display"));
+    EXPECT_EQ(run.Log(), "");  // the plug-in was never loaded
+}
+
+}  // namespace
