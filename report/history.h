@@ -1,0 +1,103 @@
+// The player's rating history, rebuilt from the plug-in's log (VantrelLog.txt): the
+// sessions (one life of the plug-in object each) and the matches in them, plus the
+// filters and per-session and per-mode summaries that every output shares.
+// Pure C++: no SDK, no host.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <iosfwd>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace vantrel::report {
+
+// A time stamp of the log as written: seconds from 1970-01-01 00:00:00 on the same
+// calendar, with no time zone (the log records local time and no zone). File order, not
+// these values, orders events: a clock or daylight-saving change can make them go back.
+using LocalSeconds = std::int64_t;
+
+// Modes as the plug-in numbers them in its log: 0 "1vs1", 1 "2vs2", 2 "3vs3", 3 "Other".
+inline constexpr int kModeCount = 4;
+inline constexpr std::array<const char*, kModeCount> kModeLabels{"1vs1", "2vs2", "3vs3", "Other"};
+
+struct Match {
+    LocalSeconds time = 0;       // of its "Match ended" line
+    std::uint64_t line = 0;      // 1-based line number of that line in the log
+    std::uint32_t session = 0;   // index into History::sessions
+    std::uint8_t mode = 0;       // 0 to 3
+    bool won = false;
+    float before = 0.0f;         // "Starting MMR"
+    std::optional<float> after;  // the rating its poll found; empty: unknown (the poll gave up, or the log ends first)
+
+    std::optional<float> change() const {
+        if (!after) return std::nullopt;
+        return *after - before;
+    }
+};
+
+struct Session {
+    LocalSeconds start = 0;          // time of its first line
+    LocalSeconds end = 0;            // time of its last line
+    std::uint64_t firstLine = 0;     // 1-based
+    std::uint32_t firstMatch = 0;    // its matches are History::matches[firstMatch, firstMatch + matchCount)
+    std::uint32_t matchCount = 0;
+    bool loadSeen = false;           // began with a start-up line; false: inferred from the counts restarting
+};
+
+struct ReadStats {
+    std::uint64_t lines = 0;               // lines in the file
+    std::uint64_t logLines = 0;            // lines that carried a time stamp and a known message
+    std::uint64_t unreadable = 0;          // lines skipped as unreadable
+    std::uint64_t firstUnreadableLine = 0; // 1-based; 0 when none
+};
+
+struct History {
+    std::vector<Session> sessions;
+    std::vector<Match> matches;   // in file order
+    ReadStats stats;
+};
+
+// Reads a whole log (any line endings, any bytes) and rebuilds its history. Never throws
+// for the file's content; unreadable lines are counted in stats.
+History ReadHistory(std::istream& log);
+
+// What the user asked to see. Empty modes means all four.
+struct Filter {
+    std::array<bool, kModeCount> modes{true, true, true, true};
+    std::optional<LocalSeconds> since;   // matches at or after this local time
+    std::optional<std::size_t> lastSessions;
+};
+
+// Keeps only what the filter selects, in place: matches of other modes or earlier times
+// go, sessions left without matches go (unless nothing is filtered), sessions are
+// renumbered.
+void ApplyFilter(History& history, const Filter& filter);
+
+// Per session and mode: the numbers of the session table.
+struct ModeTally {
+    int wins = 0;
+    int losses = 0;
+    float change = 0.0f;                 // sum of the known changes
+    std::optional<float> lastRating;     // the last known rating at the session's end
+};
+struct SessionSummary {
+    std::array<ModeTally, kModeCount> modes;
+};
+std::vector<SessionSummary> SummariseSessions(const History& history);
+
+// Per mode over the whole (filtered) history.
+struct ModeSummary {
+    int matches = 0;
+    int wins = 0;
+    int losses = 0;
+    std::optional<float> firstRating;    // first known rating (a match's before)
+    std::optional<float> lastRating;     // last known rating
+    std::optional<float> peakRating;
+    int longestWinStreak = 0;
+    int longestLossStreak = 0;
+};
+std::array<ModeSummary, kModeCount> SummariseModes(const History& history);
+
+}  // namespace vantrel::report
