@@ -63,7 +63,7 @@ struct History {
 // for the file's content; unreadable lines are counted in stats.
 History ReadHistory(std::istream& log);
 
-// What the user asked to see. Empty modes means all four.
+// What the user asked to see (by default: everything).
 struct Filter {
     std::array<bool, kModeCount> modes{true, true, true, true};
     std::optional<LocalSeconds> since;   // matches at or after this local time
