@@ -228,7 +228,7 @@ void WriteChart(std::string& page, const History& history, int mode, const Serie
             // over the part of it that is shown.
             const double height = Y(bottom) - Y(top);
             if (height >= kMinLabelHeight) {
-                fmt::format_to(labelOut, "<text x=\"{}\" y=\"{:.1f}\" fill=\"rgb({},{},{})\">{}</text>",
+                fmt::format_to(labelOut, "<text x=\"{}\" y=\"{:.1f}\" style=\"fill:rgb({},{},{})\">{}</text>",
                                kLeft + kPlotWidth + 8, (Y(top) + Y(bottom)) / 2 + 4, e.red, e.green, e.blue,
                                band.Label());
             } else if (band.division == 0 || bottom == low) {
@@ -241,7 +241,7 @@ void WriteChart(std::string& page, const History& history, int mode, const Serie
                 }
                 const double span = Y(bottom) - Y(tierTop);
                 if (roomy && span >= kMinLabelHeight) {
-                    fmt::format_to(labelOut, "<text x=\"{}\" y=\"{:.1f}\" fill=\"rgb({},{},{})\">{}</text>",
+                    fmt::format_to(labelOut, "<text x=\"{}\" y=\"{:.1f}\" style=\"fill:rgb({},{},{})\">{}</text>",
                                    kLeft + kPlotWidth + 8, (Y(tierTop) + Y(bottom)) / 2 + 4, e.red, e.green, e.blue,
                                    e.label);
                 }
