@@ -71,7 +71,7 @@ constexpr Usage kUsages[] = {
     {"calls", "calls [reset]", "prints how often each SDK operation was called (NAME COUNT, sorted), or zeroes the counts"},
     {"cvars", "cvars", "lists the console variables and commands"},
     {"quit", "quit", "ends the session as the end of input does"},
-    {"clock", "clock [YYYY-MM-DDTHH:MM[:SS] | next HH:MM[:SS]]",
+    {"clock", "clock [YYYY-MM-DDTHH:MM[:SS] | next HH:MM[:SS] | tomorrow HH:MM[:SS]]",
      "prints the local time the plug-in reads, or sets it: from then on it follows the virtual clock"},
 };
 
@@ -264,12 +264,15 @@ ParseResult ParseClock(Words& words) {
     Clock command;
     std::string error;
     if (words.Done()) return {command, {}};
-    if (words.TakeKeyword("next")) {
-        command.kind = Clock::Kind::Next;
+    const bool next = words.TakeKeyword("next");
+    if (next || words.TakeKeyword("tomorrow")) {
+        const std::string keyword = next ? "next" : "tomorrow";
+        command.kind = next ? Clock::Kind::Next : Clock::Kind::Tomorrow;
         std::string text;
-        if (!TakeValue(words, "clock", "HH:MM after 'next'", text, error)) return Fail(error);
+        if (!TakeValue(words, "clock", "HH:MM after '" + keyword + "'", text, error)) return Fail(error);
         if (!TakeTimeOfDay(text, 0, command.when)) {
-            return Fail(UsageError("clock", "clock next: " + Quote(text) + " is not a time of day (HH:MM or HH:MM:SS)"));
+            return Fail(UsageError("clock", "clock " + keyword + ": " + Quote(text) +
+                                                " is not a time of day (HH:MM or HH:MM:SS)"));
         }
     } else {
         command.kind = Clock::Kind::At;
@@ -562,9 +565,10 @@ std::string HelpText(std::string_view topic) {
         } else if (topic == "clock") {
             text += "  Without a clock, the plug-in reads the real local time. 'clock WHEN' makes it read WHEN now\n"
                     "  and, from then on, WHEN plus the virtual seconds that pass; 'clock next 19:30' jumps to\n"
-                    "  the next 19:30 of that local time (later today, or tomorrow), so a script skips a night\n"
-                    "  without waiting through it. vantrel-host --clock WHEN does the same before the plug-in\n"
-                    "  loads. Not on Windows, where the plug-in reads the system clock itself.\n";
+                    "  the next 19:30 of that local time (later today, or tomorrow) and 'clock tomorrow 19:30'\n"
+                    "  to 19:30 on the next day, so a script skips a night without waiting through it.\n"
+                    "  vantrel-host --clock WHEN sets it before the plug-in loads. Not on Windows, where the\n"
+                    "  plug-in reads the system clock itself.\n";
         } else if (topic == "wait") {
             text += "  SECONDS is a non-negative decimal, at most 86400. Timers and 'mmr ... after' changes due\n"
                     "  at or before the end run in due order (equal times: in the order they were set).\n";

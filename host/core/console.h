@@ -108,10 +108,11 @@ struct WallTime {
 };
 // `clock`: print the local time the plug-in reads; `clock WHEN`: from now on that time
 // starts at WHEN and follows the virtual clock; `clock next HH:MM[:SS]`: the same, at the
-// next moment the local time reads HH:MM (today or tomorrow).
+// next moment the local time reads HH:MM (today or tomorrow); `clock tomorrow HH:MM[:SS]`:
+// at HH:MM on the next day.
 struct Clock {
-    enum class Kind { Show, At, Next } kind = Kind::Show;
-    WallTime when;  // for Next only the time of day counts
+    enum class Kind { Show, At, Next, Tomorrow } kind = Kind::Show;
+    WallTime when;  // for Next and Tomorrow only the time of day counts
 };
 
 using Command = std::variant<Empty, Help, Echo, Wait, SetRating, MatchStart, MatchEnd, Scoreboard, Leave, SetVar,

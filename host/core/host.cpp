@@ -472,8 +472,9 @@ CommandResult Host::ClockCommand(const console::Clock& command) {
     std::time_t wall = 0;
     if (command.kind == Kind::At) {
         if (!ToTimeT(command.when, wall)) return Error("clock: that local time does not exist here (a daylight-saving gap?)");
-    } else if (!NextTimeOfDay(current ? *current : RealTime(), command.when, wall)) {
-        return Error("clock next: no such time of day in the next two days");
+    } else if (!NextTimeOfDay(current ? *current : RealTime(), command.when, command.kind == Kind::Tomorrow ? 1 : 0,
+                              wall)) {
+        return Error("clock: no such time of day in the next days");
     }
     wallClock_.Follow(wall, world_.Now());
     return {};

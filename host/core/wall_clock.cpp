@@ -59,10 +59,10 @@ bool ToTimeT(const console::WallTime& local, std::time_t& out) {
     return true;
 }
 
-bool NextTimeOfDay(std::time_t now, const console::WallTime& timeOfDay, std::time_t& out) {
+bool NextTimeOfDay(std::time_t now, const console::WallTime& timeOfDay, int daysAhead, std::time_t& out) {
     std::tm today{};
     if (!LocalTime(now, today)) return false;
-    for (int dayAhead = 0; dayAhead < 3; ++dayAhead) {
+    for (int dayAhead = daysAhead; dayAhead < daysAhead + 3; ++dayAhead) {
         std::tm fields = today;
         fields.tm_mday += dayAhead;
         fields.tm_hour = timeOfDay.hour;

@@ -37,8 +37,9 @@ private:
 // A local date and time as seconds since the epoch, as mktime reads it in this process's
 // time zone; false for a time the zone skips or cannot represent.
 bool ToTimeT(const console::WallTime& local, std::time_t& out);
-// The next moment after `now` whose local time of day is that of `timeOfDay`.
-bool NextTimeOfDay(std::time_t now, const console::WallTime& timeOfDay, std::time_t& out);
+// The next moment after `now` whose local time of day is that of `timeOfDay`, on the day
+// of `now` or later (daysAhead 0), or on a day at least `daysAhead` days later.
+bool NextTimeOfDay(std::time_t now, const console::WallTime& timeOfDay, int daysAhead, std::time_t& out);
 // "YYYY-MM-DD HH:MM:SS" in local time, as the plug-in's log writes it.
 std::string FormatLocal(std::time_t time);
 // The real time, read without time() (which may be ours).

@@ -71,7 +71,8 @@ std::string Describe(const Command& command) {
                 char text[48];
                 std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", w.year, w.month, w.day, w.hour,
                               w.minute, w.second);
-                return c.kind == Clock::Kind::Next ? "clock next " + std::string(text + 11) : "clock " + std::string(text);
+                if (c.kind == Clock::Kind::At) return "clock " + std::string(text);
+                return (c.kind == Clock::Kind::Next ? "clock next " : "clock tomorrow ") + std::string(text + 11);
             }
         },
         command);
@@ -139,7 +140,7 @@ INSTANTIATE_TEST_SUITE_P(
         Good{"cvars", "cvars"}, Good{"quit", "quit"}, Good{"clock", "clock"},
         Good{"clock 2026-12-07T19:30", "clock 2026-12-07 19:30:00"},
         Good{"clock 2028-02-29T23:59:59", "clock 2028-02-29 23:59:59"},
-        Good{"clock next 07:05", "clock next 07:05:00"}, Good{"clock next 00:00:30", "clock next 00:00:30"}));
+        Good{"clock next 07:05", "clock next 07:05:00"}, Good{"clock tomorrow 00:00:30", "clock tomorrow 00:00:30"}));
 
 struct Bad {
     const char* line;

@@ -89,13 +89,15 @@ TEST(Session, TheClockSetsTheLocalTimeThePluginLogs) {
     options.arguments = {"--clock", "2026-12-07T21:00"};
     const HostRun run = RunHost(
         "mmr 10 600\nload\nwait 65.5\nmatch start 11\nmatch end win\nclock next 19:30\nmatch start 11\n"
-        "match end loss\nclock 2026-12-31T23:59:58\nwait 3\nmatch start 13\nmatch end loss\nclock\n",
+        "match end loss\nclock next 19:45\nmatch start 11\nmatch end win\nclock tomorrow 00:00\nmatch start 11\nmatch end win\nclock 2026-12-31T23:59:58\nwait 3\nmatch start 13\nmatch end loss\nclock\n",
         options);
     ASSERT_EQ(run.exitCode, 0) << run.err;
     const std::string log = run.Log();
     EXPECT_THAT(log, HasSubstr("2026-12-07 21:00:00 - CheckMMRUpdate: mmr: 600.00"));
     EXPECT_THAT(log, HasSubstr("2026-12-07 21:01:05 - OnMatchEnd: wonMatch: 1\n"));
     EXPECT_THAT(log, HasSubstr("2026-12-08 19:30:00 - OnMatchEnd: wonMatch: 0\n"));
+    EXPECT_THAT(log, HasSubstr("2026-12-08 19:45:00 - OnMatchEnd: wonMatch: 1\n"));  // later the same day
+    EXPECT_THAT(log, HasSubstr("2026-12-09 00:00:00 - OnMatchEnd: wonMatch: 1\n"));
     EXPECT_THAT(log, HasSubstr("2027-01-01 00:00:01 - OnMatchEnd: wonMatch: 0\n"));
     EXPECT_THAT(run.out, HasSubstr("clock: 2027-01-01 00:00:01 (following the virtual clock)\n"));
 
