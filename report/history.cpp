@@ -246,8 +246,9 @@ void Rebuilder::OnLimit(std::uint64_t number, const LogLine& line) {
 }
 
 // A start-up poll's line when this session's start-up poll has already ended: a later
-// load wrote nothing of its own before it. It began about at loadTime; the matches since
-// then whose counts restart (each mode's first one has played 1) move to a new session.
+// load wrote nothing of its own before it. It began about at loadTime. The fewest latest
+// matches since then whose counts can start an object (each mode's first of them has
+// played 1) move to a new session; with none, the new session begins at this line.
 void Rebuilder::InferLoad(std::uint64_t number, const LogLine& line, LocalSeconds loadTime) {
     Session& session = Current();
     const std::size_t first = session.firstMatch;
@@ -264,7 +265,10 @@ void Rebuilder::InferLoad(std::uint64_t number, const LogLine& line, LocalSecond
         any[match.mode] = true;
         bool restarts = true;
         for (int m = 0; m < kModeCount; ++m) restarts = restarts && (!any[m] || earliest[m] == 1);
-        if (restarts) split = k;
+        if (restarts) {
+            split = k;
+            break;
+        }
     }
     if (split == end) {
         StartSession(number, line.time, true);
