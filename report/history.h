@@ -48,8 +48,10 @@ struct Match {
     std::uint8_t mode = 0;       // 0 to 3
     bool won = false;
 
+    // The rating change, when both ends are known (a poll from 0.0 found a first rating,
+    // not a change).
     std::optional<float> change() const {
-        if (!after) return std::nullopt;
+        if (!after || before == 0.0f) return std::nullopt;
         return *after - before;
     }
 };
@@ -103,6 +105,7 @@ struct ModeTally {
     int wins = 0;
     int losses = 0;
     float change = 0.0f;                 // sum of the known changes
+    int knownChanges = 0;                // how many matches had one
     std::optional<float> lastRating;     // the last known rating at the session's end
 };
 struct SessionSummary {
