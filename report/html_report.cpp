@@ -295,7 +295,7 @@ void WriteChart(std::string& page, const History& history, int mode, const Serie
         const LocalSeconds t = history.matches[series.match[i]].time;
         std::string day = ShortDay(t);
         const double x = lines && i > 0 ? (X(i - 1) + X(i)) / 2 : X(i);
-        if (day == lastDay || x - lastLabel < 64 || x > kLeft + kPlotWidth - 20) continue;
+        if (day == lastDay || x - lastLabel < 80 || x > kLeft + kPlotWidth - 20) continue;
         fmt::format_to(out, "<text x=\"{:.1f}\" y=\"{}\">{}</text>", x + 3, kTop - 10, day);
         lastLabel = x;
         lastDay = std::move(day);
@@ -305,13 +305,14 @@ void WriteChart(std::string& page, const History& history, int mode, const Serie
     page += "<polyline class=\"line\" points=\"";
     for (const std::size_t i : kept) fmt::format_to(out, "{:.1f},{:.1f} ", X(i), Y(series.rating[i]));
     page += "\"/><g>";
+    const char* radius = kept.size() <= 80 ? "3.4" : "2.6";  // few points: easier to hover
     for (const std::size_t i : kept) {
         const Match& m = history.matches[series.match[i]];
         const float change = *m.after - m.before;
         fmt::format_to(out,
-                       "<circle{} cx=\"{:.1f}\" cy=\"{:.1f}\" r=\"2.6\"><title>{} &#183; session {} &#183; {} &#183; "
+                       "<circle{} cx=\"{:.1f}\" cy=\"{:.1f}\" r=\"{}\"><title>{} &#183; session {} &#183; {} &#183; "
                        "{:.2f} &#8594; {:.2f} ({:+.2f})</title></circle>",
-                       m.won ? "" : " class=\"l\"", X(i), Y(*m.after), Stamp(m.time), m.session + 1,
+                       m.won ? "" : " class=\"l\"", X(i), Y(*m.after), radius, Stamp(m.time), m.session + 1,
                        m.won ? "won" : "lost", m.before, *m.after, change);
     }
     page += "</g></svg>";
