@@ -19,7 +19,9 @@ namespace vantrel::report {
 namespace {
 
 // Line colours per mode: hues that no rank band uses (pink, green, white), so a line stands
-// out from the divisions behind it. "Other" has no bands.
+// out from the divisions behind it. "Other" has no bands. Only the chart's line and points
+// are drawn in the exact colour (headings and keys are dimmed), which keeps the line
+// findable in a screenshot.
 constexpr std::array<std::string_view, kModeCount> kModeColours{"#ff4f9a", "#36d67a", "#f2f2f2", "#8fa3ff"};
 
 // Chart geometry in SVG user units; the chart scales to the page width.
@@ -97,12 +99,12 @@ h2{font-size:17px;margin:0 0 8px}
 h2 small,.sub,.note,footer{color:#8f98a9;font-weight:400}
 .sub{margin:0 0 20px}
 .cards{display:grid;grid-template-columns:repeat(auto-fit,minmax(230px,1fr));gap:12px;margin:0 0 22px}
-.card{background:#161922;border:1px solid #252a36;border-top:3px solid var(--c);border-radius:10px;padding:12px 14px}
-.card h3{margin:0 0 4px;font-size:15px;color:var(--c)}
+.card{background:#161922;border:1px solid #252a36;border-top:3px solid color-mix(in srgb,var(--c) 85%,#161922);border-radius:10px;padding:12px 14px}
+.card h3{margin:0 0 4px;font-size:15px;color:var(--c);opacity:.9}
 .card .big{font-size:26px;font-weight:650;font-variant-numeric:tabular-nums}
 .card p{margin:2px 0;color:#b6bdca}
 .mode{background:#141720;border:1px solid #232835;border-radius:12px;padding:14px 16px 10px;margin:0 0 18px}
-.mode h2{color:var(--c)}
+.mode h2{color:var(--c);opacity:.9}
 svg.chart{display:block;width:100%;height:auto}
 .chart text{fill:#8f98a9;font-size:11px}
 .chart .band text{font-weight:600}
@@ -112,7 +114,7 @@ svg.chart{display:block;width:100%;height:auto}
 .chart circle{fill:var(--c);stroke:#141720;stroke-width:1}
 .chart circle.l{fill:#141720;stroke:var(--c);stroke-width:1.6}
 .chart circle:hover{stroke:#fff;stroke-width:2}
-.legend{color:#8f98a9;font-size:12px;margin:4px 0 0}
+.legend{color:#8f98a9;font-size:12px;margin:4px 0 0;opacity:.9}
 .legend i{display:inline-block;width:9px;height:9px;border-radius:50%;background:var(--c);margin:0 4px 0 10px}
 .legend i.l{background:none;border:1.6px solid var(--c)}
 .tablebox{background:#141720;border:1px solid #232835;border-radius:12px;padding:10px 6px;margin:0 0 18px;overflow-x:auto}
