@@ -98,11 +98,11 @@ h1{font-size:24px;margin:0 0 2px;letter-spacing:.2px}
 h2{font-size:17px;margin:0 0 8px}
 h2 small,.sub,.note,footer{color:#8f98a9;font-weight:400}
 .sub{margin:0 0 20px}
-.cards{display:grid;grid-template-columns:repeat(auto-fit,minmax(230px,1fr));gap:12px;margin:0 0 22px}
+.cards{display:grid;grid-template-columns:repeat(auto-fit,minmax(200px,1fr));gap:12px;margin:0 0 22px}
 .card{background:#161922;border:1px solid #252a36;border-top:3px solid color-mix(in srgb,var(--c) 85%,#161922);border-radius:10px;padding:12px 14px}
 .card h3{margin:0 0 4px;font-size:15px;color:var(--c);opacity:.9}
 .card .big{font-size:26px;font-weight:650;font-variant-numeric:tabular-nums}
-.card p{margin:2px 0;color:#b6bdca}
+.card p{margin:2px 0;color:#b6bdca;font-size:13px}
 .mode{background:#141720;border:1px solid #232835;border-radius:12px;padding:14px 16px 10px;margin:0 0 18px}
 .mode h2{color:var(--c);opacity:.9}
 svg.chart{display:block;width:100%;height:auto}
@@ -157,21 +157,20 @@ void WriteCard(std::string& page, int mode, const ModeSummary& summary, const st
         page += "<div class=\"big none\">no rating</div>";
     }
     const double rate = summary.matches > 0 ? 100.0 * summary.wins / summary.matches : 0.0;
-    fmt::format_to(out, "<p>{} matches, {}&ndash;{} ({:.0f}% won)</p>", summary.matches, summary.wins,
-                   summary.losses, rate);
+    fmt::format_to(out, "<p>{} {} &#183; {}&ndash;{} &#183; {:.0f}% won</p>", summary.matches,
+                   summary.matches == 1 ? "match" : "matches", summary.wins, summary.losses, rate);
     if (summary.firstRating && summary.lastRating) {
         const float change = *summary.lastRating - *summary.firstRating;
-        fmt::format_to(out, "<p>since the first: <span class=\"{}\">{:+.2f}</span>", ChangeClass(change), change);
-        if (summary.peakRating) fmt::format_to(out, ", peak {:.2f}", *summary.peakRating);
+        fmt::format_to(out, "<p title=\"since the first match\"><span class=\"{}\">{:+.2f}</span> overall", ChangeClass(change), change);
+        if (summary.peakRating) fmt::format_to(out, " &#183; peak {:.2f}", *summary.peakRating);
         page += "</p>";
     }
-    fmt::format_to(out, "<p>longest streaks: {} won, {} lost</p>", summary.longestWinStreak,
-                   summary.longestLossStreak);
+    fmt::format_to(out, "<p>streaks: {} won, {} lost</p>", summary.longestWinStreak, summary.longestLossStreak);
     if (summary.lastRating) {
         if (const std::optional<RankBand> band = BandOf(bands, *summary.lastRating)) {
-            fmt::format_to(out, "<p>in the {} range", band->Label());
+            fmt::format_to(out, "<p title=\"the division whose ratings hold the last one\">{}", band->Label());
             if (std::isfinite(band->end)) {
-                fmt::format_to(out, ", {:.2f} to the next division", band->end - *summary.lastRating);
+                fmt::format_to(out, " &#183; {:.2f} to go", band->end - *summary.lastRating);
             }
             page += "</p>";
         }
@@ -261,6 +260,7 @@ void WriteChart(std::string& page, const History& history, int mode, const Serie
                        kLeft, kLeft + kPlotWidth, Y(tick), Y(tick), kLeft - 8, Y(tick) + 4, tick);
     }
     // Match numbers along the bottom.
+    fmt::format_to(out, "<text x=\"{}\" y=\"{}\" text-anchor=\"end\">match</text>", kLeft - 8, kHeight - 10);
     if (n > 1) {
         for (const double tick : AxisTicks(1, static_cast<double>(n), 8)) {
             const auto i = static_cast<std::size_t>(tick) - 1;
