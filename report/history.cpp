@@ -303,8 +303,10 @@ void Rebuilder::InferLoad(std::uint64_t number, const LogLine& line, LocalSecond
 
 }  // namespace
 
-History ReadHistory(std::istream& log) {
-    LineReader reader(log);
+History ReadHistory(std::istream& log) { return ReadHistory(log, LineReader::kBlockSize); }
+
+History ReadHistory(std::istream& log, std::size_t blockSize) {
+    LineReader reader(log, blockSize);
     Rebuilder rebuilder;
     LogLine parsed;
     std::string_view text;

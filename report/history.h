@@ -64,8 +64,9 @@ struct Session {
     std::uint64_t lastLine = 0;      // 1-based
     std::uint32_t firstMatch = 0;    // its matches are History::matches[firstMatch, firstMatch + matchCount)
     std::uint32_t matchCount = 0;
-    bool loadSeen = false;           // began with a start-up line; false: inferred from the counts restarting
-                                     // (or the log's first session, whose load may lie before the file)
+    bool loadSeen = false;           // a line of its start-up was seen (the start-up poll's or "OnLoad
+                                     // Exception: "); false: known from the counts restarting alone (or the
+                                     // log's first session, whose load may lie before the file)
     bool loadFailed = false;         // its start-up wrote "OnLoad Exception: "
 };
 

@@ -79,15 +79,16 @@ std::string FormatLocalTime(LocalSeconds seconds) {
 
 // ---- Lines ------------------------------------------------------------------------------
 
-LineReader::LineReader(std::istream& in) : in_(in), block_(new char[kBlockSize]) {}
+LineReader::LineReader(std::istream& in, std::size_t blockSize)
+    : in_(in), blockSize_(blockSize > 0 ? blockSize : 1), block_(new char[blockSize_]) {}
 LineReader::~LineReader() = default;
 
 bool LineReader::Fill() {
     if (eof_) return false;
-    in_.read(block_.get(), static_cast<std::streamsize>(kBlockSize));
+    in_.read(block_.get(), static_cast<std::streamsize>(blockSize_));
     begin_ = 0;
     end_ = static_cast<std::size_t>(in_.gcount());
-    if (end_ < kBlockSize) eof_ = true;  // short read: end of input, or an error (treated alike)
+    if (end_ < blockSize_) eof_ = true;  // short read: end of input, or an error (treated alike)
     return end_ > 0;
 }
 

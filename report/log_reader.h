@@ -25,7 +25,8 @@ public:
     static constexpr std::size_t kBlockSize = std::size_t{1} << 20;
     static constexpr std::size_t kMaxKept = 4096;
 
-    explicit LineReader(std::istream& in);
+    // `blockSize`: how much is read at a time (small ones for tests of lines across blocks).
+    explicit LineReader(std::istream& in, std::size_t blockSize = kBlockSize);
     ~LineReader();
     LineReader(const LineReader&) = delete;
     LineReader& operator=(const LineReader&) = delete;
@@ -38,6 +39,7 @@ private:
     bool Fill();
 
     std::istream& in_;
+    std::size_t blockSize_;
     std::unique_ptr<char[]> block_;
     std::size_t begin_ = 0;  // unread part of the block: [begin_, end_)
     std::size_t end_ = 0;
@@ -79,6 +81,9 @@ struct LogLine {
     std::int32_t count = 0;    // RatingChanged: the retry that found it
     std::int64_t limit = 0;    // PollLimit: maxRetries
 };
+
+// ReadHistory reading `blockSize` bytes at a time.
+History ReadHistory(std::istream& log, std::size_t blockSize);
 
 // Parses "YYYY-MM-DD HH:MM:SS - MESSAGE". False for a line without a valid time stamp or
 // with a message the plug-in does not write. With `cut` (the line was longer than what is
