@@ -312,8 +312,8 @@ void WriteChart(std::string& page, const History& history, int mode, const Serie
         const Match& m = history.matches[series.match[i]];
         const float change = *m.after - m.before;
         fmt::format_to(out,
-                       "<circle{} cx=\"{:.1f}\" cy=\"{:.1f}\" r=\"{}\"><title>{} &#183; session {} &#183; {} &#183; "
-                       "{:.2f} &#8594; {:.2f} ({:+.2f})</title></circle>",
+                       "<circle{} cx=\"{:.1f}\" cy=\"{:.1f}\" r=\"{}\"><title>{} · session {} · {} · "
+                       "{:.2f} → {:.2f} ({:+.2f})</title></circle>",
                        m.won ? "" : " class=\"l\"", X(i), Y(*m.after), radius, Stamp(m.time), m.session + 1,
                        m.won ? "won" : "lost", m.before, *m.after, change);
     }

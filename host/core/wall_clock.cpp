@@ -1,6 +1,7 @@
 #include "wall_clock.h"
 
 #include <atomic>
+#include <chrono>
 #include <cmath>
 
 #include <fmt/format.h>
@@ -86,9 +87,8 @@ std::string FormatLocal(std::time_t time) {
 }
 
 std::time_t RealTime() {
-    timespec now{};
-    timespec_get(&now, TIME_UTC);
-    return now.tv_sec;
+    // The system clock reads clock_gettime on Linux, never time().
+    return std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
 }
 
 void SetCurrentWallClock(const WallClock* clock, const World* world) {

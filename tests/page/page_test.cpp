@@ -162,8 +162,8 @@ TEST(HtmlPage, AMillionMatchesGiveASmallPageThatStillShowsThePeakAndTrough) {
     EXPECT_LT(page.size(), 2u * 1024 * 1024);
     EXPECT_EQ(Count(page, "<svg class=\"chart\""), 4u);
     EXPECT_EQ(Count(page, "<circle"), 4u * 2000u);
-    EXPECT_THAT(page, HasSubstr("&#8594; 1777.25"));
-    EXPECT_THAT(page, HasSubstr("&#8594; 222.75"));
+    EXPECT_THAT(page, HasSubstr("→ 1777.25"));
+    EXPECT_THAT(page, HasSubstr("→ 222.75"));
     EXPECT_EQ(Count(page, "<tr class=\"session\""), 500u);
     EXPECT_THAT(page, HasSubstr("The newest 500 of 25000 sessions"));
     EXPECT_THAT(page, HasSubstr("The newest 1000 of 1000000 matches"));
