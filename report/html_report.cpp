@@ -310,12 +310,15 @@ void WriteChart(std::string& page, const History& history, int mode, const Serie
     const char* radius = kept.size() <= 80 ? "3.4" : "2.6";  // few points: easier to hover
     for (const std::size_t i : kept) {
         const Match& m = history.matches[series.match[i]];
-        const float change = *m.after - m.before;
-        fmt::format_to(out,
-                       "<circle{} cx=\"{:.1f}\" cy=\"{:.1f}\" r=\"{}\"><title>{} · session {} · {} · "
-                       "{:.2f} → {:.2f} ({:+.2f})</title></circle>",
+        const std::optional<float> change = m.change();
+        fmt::format_to(out, "<circle{} cx=\"{:.1f}\" cy=\"{:.1f}\" r=\"{}\"><title>{} · session {} · {} · ",
                        m.won ? "" : " class=\"l\"", X(i), Y(*m.after), radius, Stamp(m.time), m.session + 1,
-                       m.won ? "won" : "lost", m.before, *m.after, change);
+                       m.won ? "won" : "lost");
+        if (change) {
+            fmt::format_to(out, "{:.2f} → {:.2f} ({:+.2f})</title></circle>", m.before, *m.after, *change);
+        } else {
+            fmt::format_to(out, "{:.2f}, the first rating known</title></circle>", *m.after);
+        }
     }
     page += "</g></svg>";
 
@@ -387,15 +390,24 @@ void WriteMatchTable(std::string& page, const History& history, const HtmlOption
     for (std::size_t r = 0; r < rows; ++r) {
         const Match& m = history.matches[total - 1 - r];
         fmt::format_to(out,
-                       "<tr><td class=\"t\">{}</td><td>{}</td><td class=\"t\">{}</td><td class=\"t {}\">{}</td>"
-                       "<td>{:.2f}</td>",
+                       "<tr><td class=\"t\">{}</td><td>{}</td><td class=\"t\">{}</td><td class=\"t {}\">{}</td>",
                        Stamp(m.time), m.session + 1, kModeLabels[m.mode % kModeCount], m.won ? "won" : "lost",
-                       m.won ? "won" : "lost", m.before);
-        if (const std::optional<float> change = m.change()) {
-            fmt::format_to(out, "<td>{:.2f}</td><td class=\"{}\">{:+.2f}</td></tr>", *m.after, ChangeClass(*change),
-                           *change);
+                       m.won ? "won" : "lost");
+        // 0.00 is the plug-in's "no rating yet", not a rating.
+        if (m.before != 0.0f) {
+            fmt::format_to(out, "<td>{:.2f}</td>", m.before);
         } else {
-            page += "<td class=\"unk\">unknown</td><td class=\"unk\">&ndash;</td></tr>";
+            page += "<td class=\"unk\" title=\"the plug-in knew no rating for this mode yet\">&ndash;</td>";
+        }
+        if (m.after) {
+            fmt::format_to(out, "<td>{:.2f}</td>", *m.after);
+        } else {
+            page += "<td class=\"unk\">unknown</td>";
+        }
+        if (const std::optional<float> change = m.change()) {
+            fmt::format_to(out, "<td class=\"{}\">{:+.2f}</td></tr>", ChangeClass(*change), *change);
+        } else {
+            page += "<td class=\"unk\">&ndash;</td></tr>";
         }
     }
     page += "</tbody></table></div>";

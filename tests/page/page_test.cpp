@@ -132,11 +132,14 @@ TEST(HtmlPage, EscapesTheSourceAndTitleAndLoadsNothingFromOutside) {
     EXPECT_EQ(Count(page, "<g class=\"band\">"), 1u);  // 2vs2 has rank divisions
 }
 
-TEST(HtmlPage, UnknownAndNonFiniteRatingsAreTabledButNotPlotted) {
+TEST(HtmlPage, UnknownNonFiniteAndFirstRatingsAreNotShownAsChanges) {
     History history = MakeHistory(4, 3, 4, [](std::size_t i) { return 500.0f + static_cast<float>(i); });
     history.matches[1].after.reset();
     history.matches[2].after = std::numeric_limits<float>::quiet_NaN();
+    history.matches[0].before = 0.0f;  // the plug-in had no rating yet: a first rating, not a change
     const std::string page = Page(history);
+    EXPECT_THAT(page, HasSubstr("500.00, the first rating known"));
+    EXPECT_THAT(page, Not(HasSubstr("+500.00")));
     EXPECT_THAT(page, HasSubstr("data-points=\"2\""));
     EXPECT_THAT(page, Not(HasSubstr("<g class=\"band\">")));  // "Other" has no rank table
     EXPECT_THAT(page, HasSubstr("<td class=\"unk\">unknown</td>"));
