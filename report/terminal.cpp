@@ -1,6 +1,7 @@
 // The terminal summary: the session table, then the modes.
 #include <algorithm>
 
+#include <fmt/compile.h>
 #include <fmt/format.h>
 
 #include "outputs.h"
@@ -35,6 +36,11 @@ public:
     void Print(fmt::format_string<Args...> format, Args&&... args) {
         fmt::format_to(fmt::appender(text_), format, std::forward<Args>(args)...);
     }
+    // The same with a format compiled ahead (FMT_COMPILE): the session table's rows.
+    template <typename Format, typename... Args>
+    void PrintCompiled(const Format& format, Args&&... args) {
+        fmt::format_to(fmt::appender(text_), format, std::forward<Args>(args)...);
+    }
     // `text` in a colour (padding included, so that columns stay aligned).
     void Styled(std::string_view style, std::string_view text) {
         if (colour_ && !text.empty()) text_.append(style);
@@ -49,7 +55,8 @@ public:
             Styled(kDim, std::string_view(text, end.size));
             return;
         }
-        const auto end = fmt::format_to_n(text, sizeof text, "{:>+{}.2f}", *change, width);
+        const auto end = width == 7 ? fmt::format_to_n(text, sizeof text, FMT_COMPILE("{:>+7.2f}"), *change)
+                                    : fmt::format_to_n(text, sizeof text, "{:>+{}.2f}", *change, width);
         Styled(*change > 0.0f ? kGreen : *change < 0.0f ? kRed : std::string_view(),
                std::string_view(text, std::min(end.size, sizeof text)));
     }
@@ -83,7 +90,7 @@ void WriteTerminal(const History& history, bool colour, const std::function<void
         const Session& session = history.sessions[s];
         const CivilTime start = ToCivilTime(session.start);
         const CivilTime end = ToCivilTime(session.end);
-        out.Print("{:>5}  {:04d}-{:02d}-{:02d}  {:02d}:{:02d}-{:02d}:{:02d}  {:>7}", s + 1, start.year, start.month,
+        out.PrintCompiled(FMT_COMPILE("{:>5}  {:04d}-{:02d}-{:02d}  {:02d}:{:02d}-{:02d}:{:02d}  {:>7}"), s + 1, start.year, start.month,
                   start.day, start.hour, start.minute, end.hour, end.minute, session.matchCount);
         for (int m = 0; m < kModeCount; ++m) {
             if (!shown[m]) continue;
@@ -93,11 +100,11 @@ void WriteTerminal(const History& history, bool colour, const std::function<void
                 continue;
             }
             char winLoss[32];
-            const auto size = fmt::format_to_n(winLoss, sizeof winLoss, "{}-{}", tally.wins, tally.losses).size;
-            out.Print("  {:>7}  ", std::string_view(winLoss, std::min(size, sizeof winLoss)));
+            const auto size = fmt::format_to_n(winLoss, sizeof winLoss, FMT_COMPILE("{}-{}"), tally.wins, tally.losses).size;
+            out.PrintCompiled(FMT_COMPILE("  {:>7}  "), std::string_view(winLoss, std::min(size, sizeof winLoss)));
             out.Change(tally.knownChanges > 0 ? std::optional<float>(tally.change) : std::nullopt, 7);
             if (tally.lastRating) {
-                out.Print(" {:>8.2f}", *tally.lastRating);
+                out.PrintCompiled(FMT_COMPILE(" {:>8.2f}"), *tally.lastRating);
             } else {
                 out.Print(" {:>8}", "-");
             }
