@@ -288,7 +288,8 @@ void Rebuilder::InferLoad(std::uint64_t number, const LogLine& line, LocalSecond
         if (poll.match >= split) polls.push_back(poll);
     }
     session.matchCount = static_cast<std::uint32_t>(split - first);
-    session.end = history_.matches[split - (split > first ? 1 : 0)].time;
+    if (split > first) session.end = history_.matches[split - 1].time;
+    session.lastLine = std::max(session.firstLine, std::uint64_t{firstMoved.line} - 1);
     StartSession(firstMoved.line, firstMoved.time, true);
     Session& next = Current();
     next.firstMatch = static_cast<std::uint32_t>(split);
