@@ -115,12 +115,10 @@ void Rebuilder::Line(std::uint64_t number, const LogLine& line) {
             startupSeen_ = true;
         }
         break;
-    case MessageKind::RatingChanged: {
-        const std::size_t sessions = history_.sessions.size();
+    case MessageKind::RatingChanged:
         OnRating(number, line);
-        openedSession = history_.sessions.size() != sessions && Current().firstLine == number;
+        openedSession = line.count == 0 && Current().loadSeen && Current().firstLine == number;
         break;
-    }
     case MessageKind::PollLimit:
         OnLimit(number, line);
         break;

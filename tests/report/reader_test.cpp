@@ -226,6 +226,11 @@ TEST(ReportReader, StartupPollsMarkLoadsAndAreNoMatches) {
                                    history.sessions[2].loadSeen, history.sessions[3].loadSeen}),
                 ElementsAre(true, true, true, true));
     EXPECT_EQ(history.sessions[3].matchCount, 0u);
+
+    // A start-up that read the 1vs1 rating and then failed: one load.
+    const History failed = Read(LogText().Line(Rating(700, 0, 0)).Line("OnLoad Exception: no ranks").str());
+    ASSERT_EQ(failed.sessions.size(), 1u);
+    EXPECT_TRUE(failed.sessions[0].loadFailed);
 }
 
 TEST(ReportReader, CountsDecideSessionsWhenLoadsLeftNoLine) {
