@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <istream>
 #include <limits>
 
 #include "history.h"
@@ -22,17 +23,17 @@ constexpr LocalSeconds kTimingSlack = 2;
 // poll lasts two minutes, far less than this many matches.
 constexpr std::size_t kMaxMovedMatches = 1000;
 
-bool SameRating(double a, double b) { return a == b || (std::isnan(a) && std::isnan(b)); }
 
 class Rebuilder {
 public:
     void Line(std::uint64_t number, const LogLine& line);
     History& Result() { return history_; }
+    void Reserve(std::size_t matches) { history_.matches.reserve(matches); }
 
 private:
     struct Poll {
         std::uint32_t match;  // index into history_.matches
-        double initial;
+        RatingText initial;
         LocalSeconds start;
     };
     struct Counts {
@@ -47,7 +48,7 @@ private:
     void OnRating(std::uint64_t number, const LogLine& line);
     void OnLimit(std::uint64_t number, const LogLine& line);
     void InferLoad(std::uint64_t number, const LogLine& line, LocalSeconds loadTime);
-    void Resolve(std::size_t poll, double rating);
+    void Resolve(std::size_t poll, const RatingText& rating);
 
     History history_;
     std::vector<Poll> polls_;  // pending match polls, oldest first
@@ -114,12 +115,10 @@ void Rebuilder::Line(std::uint64_t number, const LogLine& line) {
             startupSeen_ = true;
         }
         break;
-    case MessageKind::RatingChanged: {
-        const std::size_t sessions = history_.sessions.size();
+    case MessageKind::RatingChanged:
         OnRating(number, line);
-        openedSession = history_.sessions.size() != sessions && Current().firstLine == number;
+        openedSession = line.count == 0 && Current().loadSeen && Current().firstLine == number;
         break;
-    }
     case MessageKind::PollLimit:
         OnLimit(number, line);
         break;
@@ -159,7 +158,7 @@ void Rebuilder::OnMatchEnded(std::uint64_t number, const LogLine& line) {
     match.time = line.time;
     match.line = static_cast<std::uint32_t>(std::min<std::uint64_t>(number, std::numeric_limits<std::uint32_t>::max()));
     match.session = static_cast<std::uint32_t>(history_.sessions.size() - 1);
-    match.before = static_cast<float>(line.starting);
+    match.before = static_cast<float>(line.starting.Value());
     match.mode = line.mode;
     // The result line just before decides; without it, the counts' growth does.
     if (hasPrevious_ && previousKind_ == MessageKind::Result) {
@@ -174,18 +173,18 @@ void Rebuilder::OnMatchEnded(std::uint64_t number, const LogLine& line) {
     ++Current().matchCount;
 }
 
-void Rebuilder::Resolve(std::size_t poll, double rating) {
-    history_.matches[polls_[poll].match].after = static_cast<float>(rating);
+void Rebuilder::Resolve(std::size_t poll, const RatingText& rating) {
+    history_.matches[polls_[poll].match].after = static_cast<float>(rating.Value());
     polls_.erase(polls_.begin() + static_cast<std::ptrdiff_t>(poll));
 }
 
 void Rebuilder::OnRating(std::uint64_t number, const LogLine& line) {
-    const bool fromZero = line.initial == 0.0;
+    const bool fromZero = line.initial.IsZero();
     if (line.count == 0) {
         // A first reading that found a change is written at once: right after its match's
         // line, or inside a start-up (then its initial rating is 0.00).
         if (hasPrevious_ && previousKind_ == MessageKind::MatchEnded && !polls_.empty() &&
-            polls_.back().match + 1 == history_.matches.size() && SameRating(polls_.back().initial, line.initial)) {
+            polls_.back().match + 1 == history_.matches.size() && polls_.back().initial == line.initial) {
             Resolve(polls_.size() - 1, line.rating);
         } else if (fromZero) {
             StartSession(number, line.time, true);
@@ -199,7 +198,7 @@ void Rebuilder::OnRating(std::uint64_t number, const LogLine& line) {
     std::size_t best = polls_.size();
     LocalSeconds bestDistance = 0;
     for (std::size_t i = 0; i < polls_.size(); ++i) {
-        if (!SameRating(polls_[i].initial, line.initial)) continue;
+        if (!(polls_[i].initial == line.initial)) continue;
         if (fromZero && line.count > kMatchPollRetries) continue;  // only the start-up poll counts that far
         const LocalSeconds distance = std::llabs(line.time - (polls_[i].start + line.count));
         if (best == polls_.size() || distance < bestDistance) {
@@ -287,7 +286,8 @@ void Rebuilder::InferLoad(std::uint64_t number, const LogLine& line, LocalSecond
         if (poll.match >= split) polls.push_back(poll);
     }
     session.matchCount = static_cast<std::uint32_t>(split - first);
-    session.end = history_.matches[split - (split > first ? 1 : 0)].time;
+    if (split > first) session.end = history_.matches[split - 1].time;
+    session.lastLine = std::max(session.firstLine, std::uint64_t{firstMoved.line} - 1);
     StartSession(firstMoved.line, firstMoved.time, true);
     Session& next = Current();
     next.firstMatch = static_cast<std::uint32_t>(split);
@@ -308,6 +308,17 @@ History ReadHistory(std::istream& log) { return ReadHistory(log, LineReader::kBl
 History ReadHistory(std::istream& log, std::size_t blockSize) {
     LineReader reader(log, blockSize);
     Rebuilder rebuilder;
+    // A file's size bounds its matches (a match line is over 100 bytes): room for them at
+    // once spares the copies of a growing vector, and room never used costs no memory.
+    const std::istream::pos_type here = log.tellg();
+    if (here != std::istream::pos_type(-1) && log.seekg(0, std::ios::end)) {
+        const std::istream::pos_type end = log.tellg();
+        log.seekg(here);
+        if (end != std::istream::pos_type(-1) && end > here) {
+            rebuilder.Reserve(static_cast<std::size_t>((end - here) / 100 + 1));
+        }
+    }
+    log.clear(log.rdstate() & std::ios::badbit);
     LogLine parsed;
     std::string_view text;
     bool cut = false;

@@ -151,10 +151,24 @@ bool Digits(const char* p, int n, int& value) {
     return true;
 }
 
-// Takes `prefix` off the front of `text`.
-bool Eat(std::string_view& text, std::string_view prefix) {
-    if (text.substr(0, prefix.size()) != prefix) return false;
-    text.remove_prefix(prefix.size());
+// Takes `prefix` off the front of `text` (a literal: its length is known when compiled,
+// so the comparison is a few loads).
+template <std::size_t N>
+bool Eat(std::string_view& text, const char (&prefix)[N]) {
+    constexpr std::size_t n = N - 1;
+    if (text.size() < n) return false;
+    const char* p = text.data();
+    std::size_t i = 0;
+    for (; i + 8 <= n; i += 8) {
+        std::uint64_t a, b;
+        std::memcpy(&a, p + i, 8);
+        std::memcpy(&b, prefix + i, 8);
+        if (a != b) return false;
+    }
+    for (; i < n; ++i) {
+        if (p[i] != prefix[i]) return false;
+    }
+    text.remove_prefix(n);
     return true;
 }
 
@@ -171,39 +185,39 @@ bool EatInt(std::string_view& text, Int& value, bool sign) {
 
 // A rating as "{:.2f}" writes it: an optional minus, digits, a point and two digits, or
 // the texts of infinity and not-a-number. The value is that of the text, rounded once.
-bool EatRating(std::string_view& text, double& value) {
-    for (std::string_view special : {"inf", "-inf", "nan", "-nan"}) {
-        if (text.substr(0, special.size()) == special) {
-            const std::string_view rest = text.substr(special.size());
-            if (!rest.empty() && rest.front() != ',') continue;
-            value = special.back() == 'f' ? (special.front() == '-' ? -HUGE_VAL : HUGE_VAL) : std::nan("");
-            text = rest;
-            return true;
-        }
-    }
+bool EatRating(std::string_view& text, RatingText& value) {
     const char* begin = text.data();
     const char* end = begin + text.size();
-    const char* p = begin + ((begin != end && *begin == '-') ? 1 : 0);
-    const char* digits = p;
-    while (p != end && *p >= '0' && *p <= '9') ++p;
-    if (p == digits || end - p < 3 || p[0] != '.' || p[1] < '0' || p[1] > '9' || p[2] < '0' || p[2] > '9') {
-        return false;
-    }
-    const std::size_t length = static_cast<std::size_t>(p + 3 - begin);
-    if (p - digits <= 15) {
-        // Exact in an integer: hundredths divided by 100 is the correctly rounded value,
-        // the same a decimal conversion of the text gives.
-        std::int64_t whole = 0;
-        std::from_chars(digits, p, whole);
+    const bool negative = begin != end && *begin == '-';
+    const char* digits = begin + (negative ? 1 : 0);
+    const char* p = digits;
+    std::int64_t whole = 0;
+    while (p != end && *p >= '0' && *p <= '9' && p - digits < 15) whole = whole * 10 + (*p++ - '0');
+    if (p != digits && end - p >= 3 && p[0] == '.' && p[1] >= '0' && p[1] <= '9' && p[2] >= '0' && p[2] <= '9') {
         const std::int64_t hundredths = whole * 100 + (p[1] - '0') * 10 + (p[2] - '0');
-        value = static_cast<double>(hundredths) / 100.0;
-        if (*begin == '-') value = -value;
-    } else {
-        const auto result = std::from_chars(begin, begin + length, value);
-        if (result.ec != std::errc()) value = *begin == '-' ? -HUGE_VAL : HUGE_VAL;  // out of range
+        value.exact = true;
+        value.hundredths = negative ? -hundredths : hundredths;
+        text.remove_prefix(static_cast<std::size_t>(p + 3 - begin));
+        return true;
     }
-    text.remove_prefix(length);
-    return true;
+    value.exact = false;
+    if (p != digits && p != end && *p >= '0' && *p <= '9') {
+        // Beyond 15 digits: a decimal conversion of the whole text.
+        while (p != end && *p >= '0' && *p <= '9') ++p;
+        if (end - p < 3 || p[0] != '.' || p[1] < '0' || p[1] > '9' || p[2] < '0' || p[2] > '9') return false;
+        if (std::from_chars(begin, p + 3, value.other).ec != std::errc()) value.other = negative ? -HUGE_VAL : HUGE_VAL;
+        text.remove_prefix(static_cast<std::size_t>(p + 3 - begin));
+        return true;
+    }
+    if (p != digits) return false;
+    for (const std::string_view special : {"inf", "nan"}) {
+        const std::string_view rest(digits, static_cast<std::size_t>(end - digits));
+        if (rest.substr(0, 3) != special || (rest.size() > 3 && rest[3] != ',')) continue;
+        value.other = special == "inf" ? (negative ? -HUGE_VAL : HUGE_VAL) : std::nan("");
+        text.remove_prefix(static_cast<std::size_t>(digits + 3 - begin));
+        return true;
+    }
+    return false;
 }
 
 bool ParseMatchEnded(std::string_view text, LogLine& out) {
@@ -224,35 +238,51 @@ bool ParseRatingChanged(std::string_view text, LogLine& out) {
 
 }  // namespace
 
+namespace {
+// Lines come in runs of one minute: the minute of the last stamp read ("YYYY-MM-DD HH:MM",
+// 16 bytes, already checked) is kept with its seconds from 1970.
+struct MinuteCache {
+    std::uint64_t bytes[2] = {0, 0};
+    LocalSeconds seconds = 0;
+};
+thread_local MinuteCache minuteCache;
+
+bool ParseSeconds(const char* p, int& second) {
+    return p[0] == ':' && Digits(p + 1, 2, second) && second <= 60;  // 60: a leap second, as the C library may write it
+}
+}  // namespace
+
 bool ParseTimestamp(std::string_view text, LocalSeconds& out) {
     if (text.size() != 19) return false;
     const char* p = text.data();
-    if (p[4] != '-' || p[7] != '-' || p[10] != ' ' || p[13] != ':' || p[16] != ':') return false;
-    int year, month, day, hour, minute, second;
+    std::uint64_t bytes[2];
+    std::memcpy(bytes, p, 16);
+    int second = 0;
+    if (bytes[0] == minuteCache.bytes[0] && bytes[1] == minuteCache.bytes[1]) {
+        if (!ParseSeconds(p + 16, second)) return false;
+        out = minuteCache.seconds + second;
+        return true;
+    }
+    if (p[4] != '-' || p[7] != '-' || p[10] != ' ' || p[13] != ':') return false;
+    int year, month, day, hour, minute;
     if (!Digits(p, 4, year) || !Digits(p + 5, 2, month) || !Digits(p + 8, 2, day) || !Digits(p + 11, 2, hour) ||
-        !Digits(p + 14, 2, minute) || !Digits(p + 17, 2, second)) {
+        !Digits(p + 14, 2, minute) || !ParseSeconds(p + 16, second)) {
         return false;
     }
-    if (month < 1 || month > 12 || day < 1 || day > DaysInMonth(year, month) || hour > 23 || minute > 59 ||
-        second > 60) {  // 60: a leap second, as the C library may write it
-        return false;
-    }
-    // Lines come in runs of one day: the day's number is reused while the date stays.
-    static thread_local char lastDate[10] = {};
-    static thread_local std::int64_t lastDays = 0;
-    if (std::memcmp(lastDate, p, 10) != 0) {
-        lastDays = DaysFromCivil(year, static_cast<unsigned>(month), static_cast<unsigned>(day));
-        std::memcpy(lastDate, p, 10);
-    }
-    out = lastDays * 86400 + hour * 3600 + minute * 60 + second;
+    if (month < 1 || month > 12 || day < 1 || day > DaysInMonth(year, month) || hour > 23 || minute > 59) return false;
+    minuteCache.bytes[0] = bytes[0];
+    minuteCache.bytes[1] = bytes[1];
+    minuteCache.seconds =
+        DaysFromCivil(year, static_cast<unsigned>(month), static_cast<unsigned>(day)) * 86400 + hour * 3600 + minute * 60;
+    out = minuteCache.seconds + second;
     return true;
 }
 
 bool ParseLogLine(std::string_view line, LogLine& out, bool cut) {
-    if (line.size() < 22 || line.compare(19, 3, " - ") != 0) return false;
+    if (line.size() < 22 || line[19] != ' ' || line[20] != '-' || line[21] != ' ') return false;
     if (!ParseTimestamp(line.substr(0, 19), out.time)) return false;
     std::string_view text = line.substr(22);
-    const auto exception = [&](std::string_view prefix, MessageKind kind) {
+    const auto exception = [&](const auto& prefix, MessageKind kind) {
         if (!Eat(text, prefix)) return false;
         out.kind = kind;
         return true;
@@ -261,9 +291,9 @@ bool ParseLogLine(std::string_view line, LogLine& out, bool cut) {
     case 'O':
         if (exception("OnLoad Exception: ", MessageKind::LoadException)) return true;
         if (cut || !Eat(text, "OnMatchEnd: ")) return false;
-        if (text == "wonMatch: 1" || text == "wonMatch: 0") {
+        if (text.size() == 11 && Eat(text, "wonMatch: ") && (text[0] == '0' || text[0] == '1')) {
             out.kind = MessageKind::Result;
-            out.won = text.back() == '1';
+            out.won = text[0] == '1';
             return true;
         }
         if (text == "Server is null" || text == "TeamWrapper is null" || text == "gameWrapper is null" ||

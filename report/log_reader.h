@@ -22,7 +22,7 @@ namespace vantrel::report {
 // bounded whatever the input.
 class LineReader {
 public:
-    static constexpr std::size_t kBlockSize = std::size_t{1} << 20;
+    static constexpr std::size_t kBlockSize = std::size_t{1} << 16;
     static constexpr std::size_t kMaxKept = 4096;
 
     // `blockSize`: how much is read at a time (small ones for tests of lines across blocks).
@@ -65,9 +65,24 @@ inline bool IsException(MessageKind kind) {
            kind == MessageKind::TrackException || kind == MessageKind::PollException;
 }
 
-// One parsed log line. Ratings are kept as the values of their two-decimal texts: equal
-// texts give equal values, so a poll's initial rating compares exactly with a match's
-// starting one.
+// A rating as the log writes it ("{:.2f}"): hundredths, exact for texts of up to 15 digits;
+// longer ones and the texts of infinity and not-a-number keep their value instead. Equal
+// texts compare equal, so a poll's initial rating matches a match's starting one exactly.
+struct RatingText {
+    std::int64_t hundredths = 0;
+    bool exact = true;
+    double other = 0.0;  // when not exact
+
+    double Value() const { return exact ? static_cast<double>(hundredths) / 100.0 : other; }
+    bool IsZero() const { return exact && hundredths == 0; }
+    bool operator==(const RatingText& rhs) const {
+        if (exact != rhs.exact) return false;
+        if (exact) return hundredths == rhs.hundredths;
+        return other == rhs.other || (other != other && rhs.other != rhs.other);  // NaN texts are alike
+    }
+};
+
+// One parsed log line.
 struct LogLine {
     LocalSeconds time = 0;
     MessageKind kind = MessageKind::MatchEndFailed;
@@ -75,9 +90,9 @@ struct LogLine {
     std::uint8_t mode = 0;     // MatchEnded
     std::int32_t wins = 0;     // MatchEnded
     std::int32_t losses = 0;   // MatchEnded
-    double starting = 0.0;     // MatchEnded
-    double rating = 0.0;       // RatingChanged: the new rating
-    double initial = 0.0;      // RatingChanged
+    RatingText starting;       // MatchEnded
+    RatingText rating;         // RatingChanged: the new rating
+    RatingText initial;        // RatingChanged
     std::int32_t count = 0;    // RatingChanged: the retry that found it
     std::int64_t limit = 0;    // PollLimit: maxRetries
 };

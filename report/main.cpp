@@ -228,8 +228,8 @@ int Run(int argc, char** argv) {
     }
     ApplyFilter(history, options.filter);
 
-    const std::string summary = FormatTerminal(history, ColourWanted());
-    std::fwrite(summary.data(), 1, summary.size(), stdout);
+    WriteTerminal(history, ColourWanted(),
+                  [](std::string_view text) { std::fwrite(text.data(), 1, text.size(), stdout); });
     std::fflush(stdout);
 
     int status = 0;

@@ -13,7 +13,9 @@ namespace vantrel::report {
 
 // The session table, then one line per mode. `colour`: ANSI colours (bold headings,
 // gains green, losses red).
+// WriteTerminal hands the text to `sink` in pieces as it goes.
 std::string FormatTerminal(const History& history, bool colour);
+void WriteTerminal(const History& history, bool colour, const std::function<void(std::string_view)>& sink);
 
 // RFC 4180: CRLF record ends, a header row, one row per match.
 void WriteCsv(std::ostream& out, const History& history);

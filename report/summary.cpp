@@ -19,38 +19,45 @@ std::optional<float> RatingAfter(const Match& match) { return match.after ? matc
 void ApplyFilter(History& history, const Filter& filter) {
     const bool allModes = std::all_of(filter.modes.begin(), filter.modes.end(), [](bool on) { return on; });
     const bool narrows = !allModes || filter.since.has_value();
+    if (!narrows && (!filter.lastSessions || history.sessions.size() <= *filter.lastSessions)) return;
 
-    std::vector<Session> sessions;
-    std::vector<Match> matches;
-    for (const Session& session : history.sessions) {
-        Session kept = session;
-        kept.firstMatch = static_cast<std::uint32_t>(matches.size());
-        kept.matchCount = 0;
-        for (std::uint32_t i = session.firstMatch; i < session.firstMatch + session.matchCount; ++i) {
-            const Match& match = history.matches[i];
+    // In place, front to back: what is kept never lies after what is read.
+    std::vector<Session>& sessions = history.sessions;
+    std::vector<Match>& matches = history.matches;
+    std::size_t keptSessions = 0;
+    std::size_t keptMatches = 0;
+    for (std::size_t s = 0; s < sessions.size(); ++s) {
+        Session session = sessions[s];
+        const std::size_t first = session.firstMatch;
+        const std::size_t end = first + session.matchCount;
+        session.firstMatch = static_cast<std::uint32_t>(keptMatches);
+        session.matchCount = 0;
+        for (std::size_t i = first; i < end; ++i) {
+            const Match& match = matches[i];
             if (!filter.modes[match.mode]) continue;
             if (filter.since && match.time < *filter.since) continue;
-            matches.push_back(match);
-            ++kept.matchCount;
+            matches[keptMatches++] = match;
+            ++session.matchCount;
         }
-        if (narrows && kept.matchCount == 0) continue;
-        sessions.push_back(kept);
+        if (narrows && session.matchCount == 0) continue;
+        sessions[keptSessions++] = session;
     }
-    if (filter.lastSessions && sessions.size() > *filter.lastSessions) {
-        const std::size_t drop = sessions.size() - *filter.lastSessions;
-        const std::uint32_t dropMatches = drop < sessions.size() ? sessions[drop].firstMatch
-                                                                 : static_cast<std::uint32_t>(matches.size());
-        sessions.erase(sessions.begin(), sessions.begin() + static_cast<std::ptrdiff_t>(drop));
-        matches.erase(matches.begin(), matches.begin() + dropMatches);
-        for (Session& session : sessions) session.firstMatch -= dropMatches;
-    }
+    sessions.resize(keptSessions);
+    matches.resize(keptMatches);
+
+    std::size_t dropSessions = 0;
+    if (filter.lastSessions && sessions.size() > *filter.lastSessions) dropSessions = sessions.size() - *filter.lastSessions;
+    const std::uint32_t dropMatches = dropSessions == 0                ? 0
+                                      : dropSessions == sessions.size() ? static_cast<std::uint32_t>(matches.size())
+                                                                        : sessions[dropSessions].firstMatch;
+    sessions.erase(sessions.begin(), sessions.begin() + static_cast<std::ptrdiff_t>(dropSessions));
+    matches.erase(matches.begin(), matches.begin() + dropMatches);
     for (std::uint32_t s = 0; s < sessions.size(); ++s) {
+        sessions[s].firstMatch -= dropMatches;
         for (std::uint32_t i = sessions[s].firstMatch; i < sessions[s].firstMatch + sessions[s].matchCount; ++i) {
             matches[i].session = s;
         }
     }
-    history.sessions = std::move(sessions);
-    history.matches = std::move(matches);
 }
 
 std::vector<SessionSummary> SummariseSessions(const History& history) {

@@ -8,7 +8,7 @@ packages=(
     libfmt-dev libimgui-dev libgtest-dev libgmock-dev libbenchmark-dev
     libcairo2-dev libosmesa6-dev fonts-dejavu-core
     clang libclang-rt-14-dev
-    chromium
+    chromium time
 )
 
 missing=()

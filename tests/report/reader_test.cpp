@@ -84,14 +84,14 @@ TEST(ReportReader, LineEndingsCutsAndGarbageLoseNoGoodLine) {
     crlf.Crlf();
     for (LogText* log : {&lf, &crlf}) {
         log->Line(Rating(700, 0, 0));
-        for (int i = 1; i <= 12000; ++i) {
+        for (int i = 1; i <= 3000; ++i) {
             log->Line(Won(i % 3 != 0)).Line(Ended(1, i - i / 3, i / 3, 1000 + i)).Line(Rating(1001 + i, 1000 + i, 2), 300);
         }
     }
     const History a = Read(lf.str());
     const History b = Read(crlf.str());
     ASSERT_GT(lf.str().size(), 2 * LineReader::kBlockSize);
-    EXPECT_EQ(a.matches.size(), 12000u);
+    EXPECT_EQ(a.matches.size(), 3000u);
     EXPECT_EQ(Describe(a), Describe(b));
     EXPECT_EQ(a.stats.unreadable + b.stats.unreadable, 0u);
     EXPECT_EQ(a.stats.lines, b.stats.lines);
@@ -226,6 +226,11 @@ TEST(ReportReader, StartupPollsMarkLoadsAndAreNoMatches) {
                                    history.sessions[2].loadSeen, history.sessions[3].loadSeen}),
                 ElementsAre(true, true, true, true));
     EXPECT_EQ(history.sessions[3].matchCount, 0u);
+
+    // A start-up that read the 1vs1 rating and then failed: one load.
+    const History failed = Read(LogText().Line(Rating(700, 0, 0)).Line("OnLoad Exception: no ranks").str());
+    ASSERT_EQ(failed.sessions.size(), 1u);
+    EXPECT_TRUE(failed.sessions[0].loadFailed);
 }
 
 TEST(ReportReader, CountsDecideSessionsWhenLoadsLeftNoLine) {
