@@ -1,26 +1,11 @@
-// The built-in rank tables (one per ranked mode, 22 tiers each) and the rank lookup:
-// a mode's rank record and rating give the rank text, the row colour and the rating
-// still missing to the next division.
+// The rank lookup: a mode's rank record and rating give the rank text, the row colour and
+// the rating still missing to the next division, from the built-in tables (RankTiers.h).
 #pragma once
 
-#include <array>
 #include <string>
-#include <vector>
 
+#include "RankTiers.h"
 #include "host_sdk.h"
-
-struct RankEntry {
-    std::string label;
-    int red;
-    int green;
-    int blue;
-    std::array<float, 4> thresholds;  // element k: the rating at which division k+1 begins
-};
-
-using RankTable = std::vector<RankEntry>;
-
-// The tables of modes 0 ("1vs1"), 1 ("2vs2") and 2 ("3vs3"), tiers 0 to 21 each.
-std::vector<RankTable> BuildRankTables();
 
 struct RankLookup {
     std::string text;  // e.g. "G2 D3", or "-----" for a record outside the table

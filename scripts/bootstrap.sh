@@ -9,6 +9,7 @@ packages=(
     libcairo2-dev libosmesa6-dev fonts-dejavu-core
     clang libclang-rt-14-dev
     libglfw3-dev libedit-dev xvfb
+    chromium time
 )
 
 missing=()

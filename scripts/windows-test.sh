@@ -9,14 +9,18 @@
 #     of the Linux build on the same script (tests/windows/session.expected when no Linux
 #     build of vantrel-host is found);
 #   - under Wine: a file that is no DLL, a DLL with a missing import and a DLL without a
-#     plug-in record are refused with exit status 2 and the system's reason.
+#     plug-in record are refused with exit status 2 and the system's reason;
+#   - under Wine: vantrel-report.exe reads CR LF logs (the Windows session's own, and the
+#     week of examples/week.vsh played by the Linux host, with CR LF line ends) and its
+#     terminal report, CSV and HTML page equal the Linux build's on the same files.
 #
 # Installs what it needs first (scripts/bootstrap-windows.sh). When MinGW-w64 or Wine
 # cannot be had it prints "skipped: ..." for what it could not do, and that is no failure.
 # Exit status: 0 when nothing failed, 1 otherwise. Ends with "windows: N passed, N failed".
 #
 # VANTREL_LINUX_HOST=PATH names the Linux vantrel-host to compare with (default: the one
-# in build/debug or build/release, with its own plug-in).
+# in build/debug or build/release, with its own plug-in); VANTREL_LINUX_REPORT=PATH the
+# Linux vantrel-report (default: the one beside that host).
 set -uo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -238,6 +242,64 @@ PY
 refused "a DLL whose import is missing" "$sessions/MissingImport.dll" \
     "(error 126); a DLL that the module depends on was not found"
 refused "a DLL without a plug-in record" "$sdk" "exports no plug-in record"
+
+# --- vantrel-report.exe under Wine ------------------------------------------------------
+echo "windows: vantrel-report.exe under Wine"
+report_exe=$build/vantrel-report.exe
+linux_report=${VANTREL_LINUX_REPORT:-}
+if [ -z "$linux_report" ] && [ -n "$linux_host" ] && [ -x "$(dirname "$linux_host")/vantrel-report" ]; then
+    linux_report=$(dirname "$linux_host")/vantrel-report
+fi
+reports=$sessions/report
+mkdir -p "$reports"
+# report NAME: runs both builds in $reports on the CR LF log NAME.txt (a relative path, so
+# that the page names the same file) and compares what they print and write.
+report() {
+    local name=$1 status=0
+    (cd "$reports" && timeout 120 wine "$root/$report_exe" "$name.txt" --csv "$name.win.csv" \
+        --html "$name.win.html" >"$name.win.out" 2>"$name.win.err") || status=$?
+    if [ $status -ne 0 ]; then
+        bad "report $name: vantrel-report.exe exited with status $status" "$(tail -n 20 "$reports/$name.win.err")"
+        return
+    fi
+    ok "report $name: vantrel-report.exe exited 0 on a CR LF log"
+    if [ -z "$linux_report" ]; then
+        echo "           (report $name: not compared: no Linux build of vantrel-report found)"
+        return
+    fi
+    if ! (cd "$reports" && NO_COLOR=1 "$root/$linux_report" "$name.txt" --csv "$name.linux.csv" \
+        --html "$name.linux.html" >"$name.linux.out" 2>"$name.linux.err"); then
+        bad "report $name: the Linux run ($linux_report) failed" "$(tail -n 20 "$reports/$name.linux.err")"
+        return
+    fi
+    local what differences=""
+    for what in out csv html; do
+        local d
+        d=$(diff <(tr -d '\r' <"$reports/$name.linux.$what") <(tr -d '\r' <"$reports/$name.win.$what") | head -n 20)
+        [ -n "$d" ] && differences+="$what:"$'\n'"$d"$'\n'
+    done
+    if [ -z "$differences" ]; then
+        ok "report $name: terminal report, CSV and page match the Linux build's"
+    else
+        bad "report $name: output differs from the Linux build's (< Linux, > Windows)" "$differences"
+    fi
+}
+if [ ! -f "$report_exe" ]; then
+    bad "$report_exe was not built"
+else
+    if [ -f "$sessions/session/win/VantrelLog.txt" ]; then
+        cp "$sessions/session/win/VantrelLog.txt" "$reports/session.txt"
+        report session
+    fi
+    if [ -n "$linux_host" ]; then
+        if "$linux_host" --clock 2026-11-30T19:00 --workdir "$reports/week" examples/week.vsh >/dev/null 2>&1; then
+            sed 's/$/\r/' "$reports/week/VantrelLog.txt" >"$reports/week.txt"
+            report week
+        else
+            bad "the Linux host could not play examples/week.vsh"
+        fi
+    fi
+fi
 
 # The prefix's wineserver lingers a few seconds after the last program; wait for it so
 # nothing of ours outlives the script.

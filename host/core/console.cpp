@@ -71,6 +71,8 @@ constexpr Usage kUsages[] = {
     {"calls", "calls [reset]", "prints how often each SDK operation was called (NAME COUNT, sorted), or zeroes the counts"},
     {"cvars", "cvars", "lists the console variables and commands"},
     {"quit", "quit", "ends the session as the end of input does"},
+    {"clock", "clock [YYYY-MM-DDTHH:MM[:SS] | next HH:MM[:SS] | tomorrow HH:MM[:SS]]",
+     "prints the local time the plug-in reads, or sets it: from then on it follows the virtual clock"},
 };
 
 std::string_view UsageOf(std::string_view name) {
@@ -221,7 +223,83 @@ ParseResult ParseFault(Words& words) {
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
+// Reads `digits` decimal digits at text[at], within [low, high].
+bool TakeField(std::string_view text, std::size_t& at, std::size_t digits, int low, int high, int& value) {
+    if (at + digits > text.size()) return false;
+    int v = 0;
+    for (std::size_t i = at; i < at + digits; ++i) {
+        if (!IsDigit(text[i])) return false;
+        v = v * 10 + (text[i] - '0');
+    }
+    if (v < low || v > high) return false;
+    at += digits;
+    value = v;
+    return true;
+}
+
+bool TakeChar(std::string_view text, std::size_t& at, char c) {
+    if (at >= text.size() || text[at] != c) return false;
+    ++at;
+    return true;
+}
+
+// HH:MM or HH:MM:SS from text[at] to its end.
+bool TakeTimeOfDay(std::string_view text, std::size_t at, WallTime& value) {
+    if (!TakeField(text, at, 2, 0, 23, value.hour) || !TakeChar(text, at, ':') ||
+        !TakeField(text, at, 2, 0, 59, value.minute)) {
+        return false;
+    }
+    value.second = 0;
+    if (at < text.size() && (!TakeChar(text, at, ':') || !TakeField(text, at, 2, 0, 59, value.second))) return false;
+    return at == text.size();
+}
+
+int DaysInMonth(int year, int month) {
+    static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+    return month == 2 && leap ? 29 : kDays[month - 1];
+}
+
+ParseResult ParseClock(Words& words) {
+    Clock command;
+    std::string error;
+    if (words.Done()) return {command, {}};
+    const bool next = words.TakeKeyword("next");
+    if (next || words.TakeKeyword("tomorrow")) {
+        const std::string keyword = next ? "next" : "tomorrow";
+        command.kind = next ? Clock::Kind::Next : Clock::Kind::Tomorrow;
+        std::string text;
+        if (!TakeValue(words, "clock", "HH:MM after '" + keyword + "'", text, error)) return Fail(error);
+        if (!TakeTimeOfDay(text, 0, command.when)) {
+            return Fail(UsageError("clock", "clock " + keyword + ": " + Quote(text) +
+                                                " is not a time of day (HH:MM or HH:MM:SS)"));
+        }
+    } else {
+        command.kind = Clock::Kind::At;
+        if (!ParseWallTime(words.Take().text, command.when, error)) return Fail(UsageError("clock", "clock: " + error));
+    }
+    if (!NoMore(words, "clock", error)) return Fail(error);
+    return {command, {}};
+}
+
 }  // namespace
+
+bool ParseWallTime(std::string_view text, WallTime& value, std::string& error) {
+    std::size_t at = 0;
+    WallTime parsed;
+    if (!TakeField(text, at, 4, 1970, 9999, parsed.year) || !TakeChar(text, at, '-') ||
+        !TakeField(text, at, 2, 1, 12, parsed.month) || !TakeChar(text, at, '-') ||
+        !TakeField(text, at, 2, 1, 31, parsed.day) || !TakeChar(text, at, 'T') || !TakeTimeOfDay(text, at, parsed)) {
+        error = Quote(text) + " is not a local time YYYY-MM-DDTHH:MM[:SS]";
+        return false;
+    }
+    if (parsed.day > DaysInMonth(parsed.year, parsed.month)) {
+        error = Quote(text) + " is not a date of the calendar";
+        return false;
+    }
+    value = parsed;
+    return true;
+}
 
 bool Tokenize(std::string_view line, std::vector<Token>& words, std::string& error) {
     words.clear();
@@ -421,6 +499,8 @@ ParseResult Parse(std::string_view line) {
         return {command, {}};
     } else if (name == "fault") {
         return ParseFault(words);
+    } else if (name == "clock") {
+        return ParseClock(words);
     } else if (name == "calls") {
         Calls command;
         command.reset = words.TakeKeyword("reset");
@@ -482,6 +562,13 @@ std::string HelpText(std::string_view topic) {
             text += "  win: the player's team wins; loss: the other team ((team + 1) mod 2); winner N: team N;\n"
                     "  nowinner / noserver / nocontroller: the event carries no valid winning team / server /\n"
                     "  player controller.\n";
+        } else if (topic == "clock") {
+            text += "  Without a clock, the plug-in reads the real local time. 'clock WHEN' makes it read WHEN now\n"
+                    "  and, from then on, WHEN plus the virtual seconds that pass; 'clock next 19:30' jumps to\n"
+                    "  the next 19:30 of that local time (later today, or tomorrow) and 'clock tomorrow 19:30'\n"
+                    "  to 19:30 on the next day, so a script skips a night without waiting through it.\n"
+                    "  vantrel-host --clock WHEN sets it before the plug-in loads. Not on Windows, where the\n"
+                    "  plug-in reads the system clock itself.\n";
         } else if (topic == "wait") {
             text += "  SECONDS is a non-negative decimal, at most 86400. Timers and 'mmr ... after' changes due\n"
                     "  at or before the end run in due order (equal times: in the order they were set).\n";

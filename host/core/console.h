@@ -102,10 +102,22 @@ struct Calls {
 };
 struct Cvars {};
 struct Quit {};
+// A local date and time as written in `clock` and --clock: YYYY-MM-DDTHH:MM[:SS].
+struct WallTime {
+    int year = 1970, month = 1, day = 1, hour = 0, minute = 0, second = 0;
+};
+// `clock`: print the local time the plug-in reads; `clock WHEN`: from now on that time
+// starts at WHEN and follows the virtual clock; `clock next HH:MM[:SS]`: the same, at the
+// next moment the local time reads HH:MM (today or tomorrow); `clock tomorrow HH:MM[:SS]`:
+// at HH:MM on the next day.
+struct Clock {
+    enum class Kind { Show, At, Next, Tomorrow } kind = Kind::Show;
+    WallTime when;  // for Next and Tomorrow only the time of day counts
+};
 
 using Command = std::variant<Empty, Help, Echo, Wait, SetRating, MatchStart, MatchEnd, Scoreboard, Leave, SetVar,
                              GetVar, ConsoleStyle, OpenMenu, Frame, Snapshot, Settings, Status, Load, Unload,
-                             FaultThrow, FaultClear, Calls, Cvars, Quit>;
+                             FaultThrow, FaultClear, Calls, Cvars, Quit, Clock>;
 
 struct ParseResult {
     Command command;
@@ -124,5 +136,7 @@ std::string HelpText(std::string_view topic);
 bool ParseInt32(const std::string& text, std::string_view what, int& value, std::string& error);
 bool ParseRating(const std::string& text, std::string_view what, float& value, std::string& error);
 bool ParseSeconds(const std::string& text, std::string_view what, double& value, std::string& error);
+// YYYY-MM-DDTHH:MM or YYYY-MM-DDTHH:MM:SS, a real calendar date (years 1970 to 9999).
+bool ParseWallTime(std::string_view text, WallTime& value, std::string& error);
 
 }  // namespace vhost::console

@@ -50,6 +50,13 @@ std::string Seconds(double seconds) { return fmt::format("{} s", seconds); }
 
 constexpr int kMaxNestedCommands = 8;
 
+constexpr const char* kClockUnavailable =
+#if defined(_WIN32)
+    "the clock cannot be set on Windows: the plug-in reads the system clock itself";
+#else
+    "the clock cannot be set in this program: only vantrel-host routes the plug-in's time()";
+#endif
+
 }  // namespace
 
 // Draws the frames of a wait through the plug-ins' drawables onto the discarding canvas.
@@ -82,6 +89,7 @@ Host::Host(HostOptions options)
     backend_->SetCommandRunner(
         [this](pluginsdk::Handle owner, const std::string& line) { RunFromPlugin(owner, line); });
     pluginsdk::SetBackend(backend_.get());
+    SetCurrentWallClock(&wallClock_, &world_);
 }
 
 Host::~Host() {
@@ -95,6 +103,7 @@ Host::~Host() {
     cvars_.DropBindings();
     settingsWindow_.reset();
     pluginsdk::SetBackend(nullptr);
+    SetCurrentWallClock(nullptr, nullptr);
     backend_.reset();
     modules_.CloseAll();
     hostExists = false;
@@ -128,6 +137,10 @@ CommandResult Host::Start() {
     configMissing_ = config.missing;
     cvars_.SetSavedValues(std::move(config.values));
 
+    if (options_.clock) {
+        if (!TimeIsRouted()) return Error(kClockUnavailable);
+        wallClock_.Follow(*options_.clock, world_.Now());
+    }
     if (options_.loadPlugin) return Load(options_.pluginPath);
     return {};
 }
@@ -396,6 +409,8 @@ CommandResult Host::Run(const console::Command& command) {
                 return {};
             } else if constexpr (std::is_same_v<T, Quit>) {
                 return {Outcome::Quit, {}};
+            } else if constexpr (std::is_same_v<T, console::Clock>) {
+                return ClockCommand(c);
             } else {
                 static_assert(!sizeof(T), "every command needs a handler");
             }
@@ -448,6 +463,26 @@ void Host::PrintCvars() {
     for (const auto& command : cvars_.Commands()) {
         out_ << "command " << command->name << "  " << command->description << '\n';
     }
+}
+
+CommandResult Host::ClockCommand(const console::Clock& command) {
+    using Kind = console::Clock::Kind;
+    const std::optional<std::time_t> current = wallClock_.At(world_.Now());
+    if (command.kind == Kind::Show) {
+        out_ << "clock: " << FormatLocal(current ? *current : RealTime())
+             << (current ? " (following the virtual clock)\n" : " (the real time)\n");
+        return {};
+    }
+    if (!TimeIsRouted()) return Error(std::string("clock: ") + kClockUnavailable);
+    std::time_t wall = 0;
+    if (command.kind == Kind::At) {
+        if (!ToTimeT(command.when, wall)) return Error("clock: that local time does not exist here (a daylight-saving gap?)");
+    } else if (!NextTimeOfDay(current ? *current : RealTime(), command.when, command.kind == Kind::Tomorrow ? 1 : 0,
+                              wall)) {
+        return Error("clock: no such time of day in the next days");
+    }
+    wallClock_.Follow(wall, world_.Now());
+    return {};
 }
 
 // --- drawing and the settings window ------------------------------------------------------

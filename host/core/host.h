@@ -11,11 +11,13 @@
 #pragma once
 
 #include <cstdint>
+#include <ctime>
 #include <filesystem>
 #include <functional>
 #include <iosfwd>
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -29,6 +31,7 @@
 #include "guard.h"
 #include "module.h"
 #include "trace_canvas.h"
+#include "wall_clock.h"
 #include "world.h"
 
 namespace vhost {
@@ -41,6 +44,7 @@ struct HostOptions {
     std::filesystem::path workdir;     // empty: stay in the current directory
     std::filesystem::path configPath;  // empty: config.cfg in the working directory
     bool loadPlugin = true;            // false: start without a plug-in (`load` later)
+    std::optional<std::time_t> clock;  // the local time the plug-in reads at start (then follows the virtual clock)
     std::ostream* out = &std::cout;    // command output
     std::ostream* err = &std::cerr;    // errors and diagnostics
 };
@@ -150,6 +154,7 @@ private:
     CommandResult SetVariable(const std::string& name, const std::string& value);
     void PrintVariable(const ConsoleVariable& variable);
     CommandResult OpenMenu(const std::string& name);
+    CommandResult ClockCommand(const console::Clock& command);
     void CloseMenu();  // with the plug-ins gone, their menu goes too
     CommandResult DrawFrameCommand();
     CommandResult SnapshotCommand(const std::string& file);
@@ -172,6 +177,7 @@ private:
     CallCounter calls_;
     CallbackGuard guard_;
     World world_;
+    WallClock wallClock_;
     CvarRegistry cvars_;
     std::unique_ptr<CountingBackend> backend_;
     std::vector<LoadedPlugin> plugins_;

@@ -10,6 +10,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -45,7 +46,7 @@ namespace {
 
 constexpr std::string_view kUsageText =
     "usage: vantrel-host [--plugin PATH] [--workdir DIR] [--config FILE] [--no-load]\n"
-    "                    [--window [--speed N]] [SCRIPT | -]\n"
+    "                    [--clock WHEN] [--window [--speed N]] [SCRIPT | -]\n"
     "\n"
     "Loads the plug-in and plays a simulated game driven by console commands, read from\n"
     "SCRIPT or, with '-' or no SCRIPT, from standard input (with a prompt on a terminal).\n"
@@ -54,6 +55,8 @@ constexpr std::string_view kUsageText =
     "  --workdir DIR   working directory, created if missing; the plug-in's log lands there\n"
     "  --config FILE   saved console variables (default: config.cfg in the working directory)\n"
     "  --no-load       start without loading the plug-in (use 'load' later)\n"
+    "  --clock WHEN    the local time the plug-in reads at start, YYYY-MM-DDTHH:MM[:SS]; it then\n"
+    "                  follows the virtual clock ('help clock'; not on Windows)\n"
     "  --window        play the session in a window: game screen, settings, console, clock\n"
     "  --speed N       the window's first clock speed (1: real time; default 1)\n"
     "  --help          this text; 'help' inside the host lists the commands\n"
@@ -130,6 +133,25 @@ std::optional<int> ParseArguments(int argc, char** argv, Arguments& arguments) {
         } else if (arg == "--config") {
             if (!value(text)) return vhost::kExitError;
             arguments.options.configPath = text;
+        } else if (arg == "--clock") {
+            if (!value(text)) return vhost::kExitError;
+            vhost::console::WallTime when;
+            std::string error;
+            std::time_t wall = 0;
+            if (!vhost::console::ParseWallTime(text, when, error)) {
+                std::cerr << "vantrel-host: --clock: " << error << '\n';
+                return vhost::kExitError;
+            }
+            if (!vhost::TimeIsRouted()) {
+                std::cerr << "vantrel-host: --clock: the clock cannot be set on this platform: the plug-in reads "
+                             "the system clock itself\n";
+                return vhost::kExitError;
+            }
+            if (!vhost::ToTimeT(when, wall)) {
+                std::cerr << "vantrel-host: --clock: " << text << " does not exist in this time zone\n";
+                return vhost::kExitError;
+            }
+            arguments.options.clock = wall;
         } else if (arg == "--no-load") {
             arguments.options.loadPlugin = false;
         } else if (arg == "--window") {

@@ -262,7 +262,7 @@ TEST(TrackerSession, SettingsSurviveARestart) {
 
 // The examples a person reads are sessions whose logs we know.
 TEST(TrackerSession, ExamplesWriteTheLogTheirCommentsDescribe) {
-    for (const char* name : {"evening", "failures"}) {
+    for (const char* name : {"evening", "failures", "week"}) {
         const HostRun run = Play(e2e::Example(std::string(name) + ".vsh"), {});
         EXPECT_EQ(e2e::Messages(run.Log()),
                   e2e::ReadLines(std::string(VANTREL_EXAMPLES_DIR) + "/" + name + ".messages"))

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <string>
 #include <type_traits>
 
@@ -64,6 +65,15 @@ std::string Describe(const Command& command) {
             else if constexpr (std::is_same_v<T, Calls>) return c.reset ? "calls reset" : "calls";
             else if constexpr (std::is_same_v<T, Cvars>) return "cvars";
             else if constexpr (std::is_same_v<T, Quit>) return "quit";
+            else if constexpr (std::is_same_v<T, Clock>) {
+                if (c.kind == Clock::Kind::Show) return "clock";
+                const WallTime& w = c.when;
+                char text[48];
+                std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", w.year, w.month, w.day, w.hour,
+                              w.minute, w.second);
+                if (c.kind == Clock::Kind::At) return "clock " + std::string(text);
+                return (c.kind == Clock::Kind::Next ? "clock next " : "clock tomorrow ") + std::string(text + 11);
+            }
         },
         command);
 }
@@ -127,7 +137,10 @@ INSTANTIATE_TEST_SUITE_P(
         Good{"fault DrawString throw \"always\"", "fault [DrawString] [always]"},
         Good{"fault \"operator bool\" throw", "fault [operator bool] []"},
         Good{"fault clear", "fault clear"}, Good{"calls", "calls"}, Good{"calls reset", "calls reset"},
-        Good{"cvars", "cvars"}, Good{"quit", "quit"}));
+        Good{"cvars", "cvars"}, Good{"quit", "quit"}, Good{"clock", "clock"},
+        Good{"clock 2026-12-07T19:30", "clock 2026-12-07 19:30:00"},
+        Good{"clock 2028-02-29T23:59:59", "clock 2028-02-29 23:59:59"},
+        Good{"clock next 07:05", "clock next 07:05:00"}, Good{"clock tomorrow 00:00:30", "clock tomorrow 00:00:30"}));
 
 struct Bad {
     const char* line;
@@ -186,7 +199,13 @@ INSTANTIATE_TEST_SUITE_P(
         Bad{"fault operator bool throw", "unknown operation 'operator'"}, Bad{"fault GetPlayerMMR", "missing 'throw'"},
         Bad{"fault GetPlayerMMR raise", "expected 'throw'"}, Bad{"fault GetPlayerMMR throw a b", "unexpected 'b'"},
         Bad{"fault GetPlayerMMR throw \"\"", "MESSAGE is empty"}, Bad{"fault clear all", "unexpected"},
-        Bad{"calls everything", "unexpected"}));
+        Bad{"calls everything", "unexpected"},
+        // Clock
+        Bad{"clock 2026-12-07 19:30", "YYYY-MM-DDTHH:MM"},
+        Bad{"clock 2026-13-01T10:00", "not a local time"}, Bad{"clock 2027-02-29T10:00", "not a date"},
+        Bad{"clock 2026-12-07T24:00", "not a local time"}, Bad{"clock 2026-12-07T19:30:", "not a local time"},
+        Bad{"clock 1969-12-31T23:59", "not a local time"}, Bad{"clock next", "missing HH:MM"},
+        Bad{"clock next 7:05", "not a time of day"}, Bad{"clock next 19:30 tomorrow", "unexpected"}));
 
 TEST(Tokenize, KeepsQuotedWordsAndMarksThem) {
     std::vector<Token> words;

@@ -286,6 +286,15 @@ TEST_F(HostTest, StatusShowsClockGameTimersPluginAndCounts) {
     EXPECT_THAT(Run("status"), HasSubstr("plug-in: none loaded\n"));
 }
 
+// This test program keeps the C library's time(): the clock reads the real time and
+// cannot be set, rather than pretending to move a time the plug-in would never see.
+TEST_F(HostTest, TheClockCannotBeSetWhereTimeIsNotRouted) {
+    EXPECT_THAT(Run("clock"), HasSubstr("(the real time)\n"));
+    const CommandResult set = Try("clock 2026-12-07T19:00");
+    EXPECT_EQ(set.outcome, Outcome::Error);
+    EXPECT_THAT(set.message, HasSubstr("cannot be set"));
+}
+
 TEST_F(HostTest, ARefusedLoadCommandSaysWhyAndKeepsTheSession) {
     const CommandResult result = Try(std::string("load ") + HOST_TEST_MODULE_DIR + "/bad_type1.so");
     EXPECT_EQ(result.outcome, Outcome::Refused);

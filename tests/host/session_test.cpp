@@ -3,7 +3,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <ctime>
 #include <fstream>
+#include <iomanip>
 #include <sstream>
 
 #include "run_host.h"
@@ -78,3 +80,40 @@ TEST(Session, SavedSettingsAreAppliedWhenThePluginRegistersThem) {
 }
 
 }  // namespace
+
+// The plug-in's calls of time() reach the host's own definition: its log follows the
+// virtual clock from the --clock moment, across `clock` jumps; without one it is the real time.
+TEST(Session, TheClockSetsTheLocalTimeThePluginLogs) {
+    HostRunOptions options;
+    options.load = false;
+    options.arguments = {"--clock", "2026-12-07T21:00"};
+    const HostRun run = RunHost(
+        "mmr 10 600\nload\nwait 65.5\nmatch start 11\nmatch end win\nclock next 19:30\nmatch start 11\n"
+        "match end loss\nclock next 19:45\nmatch start 11\nmatch end win\nclock tomorrow 00:00\nmatch start 11\nmatch end win\nclock 2026-12-31T23:59:58\nwait 3\nmatch start 13\nmatch end loss\nclock\n",
+        options);
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const std::string log = run.Log();
+    EXPECT_THAT(log, HasSubstr("2026-12-07 21:00:00 - CheckMMRUpdate: mmr: 600.00"));
+    EXPECT_THAT(log, HasSubstr("2026-12-07 21:01:05 - OnMatchEnd: wonMatch: 1\n"));
+    EXPECT_THAT(log, HasSubstr("2026-12-08 19:30:00 - OnMatchEnd: wonMatch: 0\n"));
+    EXPECT_THAT(log, HasSubstr("2026-12-08 19:45:00 - OnMatchEnd: wonMatch: 1\n"));  // later the same day
+    EXPECT_THAT(log, HasSubstr("2026-12-09 00:00:00 - OnMatchEnd: wonMatch: 1\n"));
+    EXPECT_THAT(log, HasSubstr("2027-01-01 00:00:01 - OnMatchEnd: wonMatch: 0\n"));
+    EXPECT_THAT(run.out, HasSubstr("clock: 2027-01-01 00:00:01 (following the virtual clock)\n"));
+
+    const auto before = std::time(nullptr);
+    const HostRun real = RunHost("mmr 10 600\nload\nclock\n", [] {
+        HostRunOptions o;
+        o.load = false;
+        return o;
+    }());
+    const auto after = std::time(nullptr);
+    ASSERT_EQ(real.exitCode, 0) << real.err;
+    std::tm stamp{};
+    std::istringstream(real.Log()) >> std::get_time(&stamp, "%Y-%m-%d %H:%M:%S");
+    stamp.tm_isdst = -1;
+    const auto logged = std::mktime(&stamp);
+    EXPECT_GE(logged, before) << real.Log();
+    EXPECT_LE(logged, after) << real.Log();
+    EXPECT_THAT(real.out, HasSubstr("(the real time)\n"));
+}

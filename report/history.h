@@ -1,0 +1,130 @@
+// The player's rating history, rebuilt from the plug-in's log (VantrelLog.txt): the
+// sessions (one life of the plug-in object each) and the matches in them, plus the
+// filters and per-session and per-mode summaries that every output shares.
+// Pure C++: no SDK, no host.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <iosfwd>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace vantrel::report {
+
+// A time stamp of the log as written: seconds from 1970-01-01 00:00:00 on the same
+// calendar, with no time zone (the log records local time and no zone). File order, not
+// these values, orders events: a clock or daylight-saving change can make them go back.
+using LocalSeconds = std::int64_t;
+
+// A local time split into its calendar fields (proleptic Gregorian calendar).
+struct CivilTime {
+    int year = 1970;
+    int month = 1;   // 1 to 12
+    int day = 1;     // 1 to 31
+    int hour = 0;
+    int minute = 0;
+    int second = 0;
+};
+LocalSeconds ToLocalSeconds(const CivilTime& time);
+CivilTime ToCivilTime(LocalSeconds seconds);
+// "YYYY-MM-DD HH:MM:SS", as the log writes it.
+std::string FormatLocalTime(LocalSeconds seconds);
+
+// Modes as the plug-in numbers them in its log: 0 "1vs1", 1 "2vs2", 2 "3vs3", 3 "Other".
+inline constexpr int kModeCount = 4;
+inline constexpr std::array<const char*, kModeCount> kModeLabels{"1vs1", "2vs2", "3vs3", "Other"};
+
+// 32 bytes: a year of play is kept whole in memory, a million matches in 32 MB.
+struct Match {
+    LocalSeconds time = 0;       // of its "Match ended" line
+    std::uint32_t line = 0;      // 1-based line number of that line in the log (saturates at 2^32 - 1)
+    std::uint32_t session = 0;   // index into History::sessions
+    float before = 0.0f;         // "Starting MMR" (0.0: the plug-in knew no rating for the mode yet)
+    std::optional<float> after;  // the rating its poll found; empty: unknown (the poll gave up, failed,
+                                 // died with an unload, or the log ends first)
+    std::uint8_t mode = 0;       // 0 to 3
+    bool won = false;
+
+    // The rating change, when both ends are known (a poll from 0.0 found a first rating,
+    // not a change).
+    std::optional<float> change() const {
+        if (!after || before == 0.0f) return std::nullopt;
+        return *after - before;
+    }
+};
+static_assert(sizeof(Match) <= 32, "a million matches must fit in 32 MB");
+
+struct Session {
+    LocalSeconds start = 0;          // time of its first line
+    LocalSeconds end = 0;            // time of its last line
+    std::uint64_t firstLine = 0;     // 1-based
+    std::uint64_t lastLine = 0;      // 1-based
+    std::uint32_t firstMatch = 0;    // its matches are History::matches[firstMatch, firstMatch + matchCount)
+    std::uint32_t matchCount = 0;
+    bool loadSeen = false;           // a line of its start-up was seen (the start-up poll's or "OnLoad
+                                     // Exception: "); false: known from the counts restarting alone (or the
+                                     // log's first session, whose load may lie before the file)
+    bool loadFailed = false;         // its start-up wrote "OnLoad Exception: "
+};
+
+struct ReadStats {
+    std::uint64_t lines = 0;               // lines in the file
+    std::uint64_t logLines = 0;            // lines that carried a time stamp and a known message
+    std::uint64_t continuationLines = 0;   // further lines of an exception text that held line breaks
+    std::uint64_t unpairedPollLines = 0;   // rating or limit lines that no pending poll could own
+    std::uint64_t unreadable = 0;          // lines skipped as unreadable
+    std::uint64_t firstUnreadableLine = 0; // 1-based; 0 when none
+};
+
+struct History {
+    std::vector<Session> sessions;
+    std::vector<Match> matches;   // in file order
+    ReadStats stats;
+};
+
+// Reads a whole log (any line endings, any bytes) and rebuilds its history. Never throws
+// for the file's content; unreadable lines are counted in stats.
+History ReadHistory(std::istream& log);
+
+// What the user asked to see (by default: everything).
+struct Filter {
+    std::array<bool, kModeCount> modes{true, true, true, true};
+    std::optional<LocalSeconds> since;   // matches at or after this local time
+    std::optional<std::size_t> lastSessions;
+};
+
+// Keeps only what the filter selects, in place: matches of other modes or earlier times
+// go, sessions left without matches go (unless nothing is filtered), sessions are
+// renumbered.
+void ApplyFilter(History& history, const Filter& filter);
+
+// Per session and mode: the numbers of the session table.
+struct ModeTally {
+    int wins = 0;
+    int losses = 0;
+    float change = 0.0f;                 // sum of the known changes
+    int knownChanges = 0;                // how many matches had one
+    std::optional<float> lastRating;     // the last known rating at the session's end
+};
+struct SessionSummary {
+    std::array<ModeTally, kModeCount> modes;
+};
+std::vector<SessionSummary> SummariseSessions(const History& history);
+
+// Per mode over the whole (filtered) history.
+struct ModeSummary {
+    int matches = 0;
+    int wins = 0;
+    int losses = 0;
+    std::optional<float> firstRating;    // first known rating (a match's before)
+    std::optional<float> lastRating;     // last known rating
+    std::optional<float> peakRating;
+    int longestWinStreak = 0;
+    int longestLossStreak = 0;
+};
+std::array<ModeSummary, kModeCount> SummariseModes(const History& history);
+
+}  // namespace vantrel::report

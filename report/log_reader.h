@@ -1,0 +1,111 @@
+// Reading the plug-in's log line by line: splitting a byte stream into lines (in large
+// blocks, never the whole file at once) and parsing one line into its time stamp and
+// message. ReadHistory (history.h) builds on these; the fuzz target and the tests use them
+// directly.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <iosfwd>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "history.h"
+
+namespace vantrel::report {
+
+// Splits a stream into lines on LF. A CR right before the LF is dropped, a last line
+// without LF is a line, and any other byte (NUL, CR elsewhere, bytes that are not UTF-8)
+// is kept. Lines longer than kMaxKept bytes are cut to their first kMaxKept bytes (no
+// message of the log is that long, bar the free text of an exception), so memory stays
+// bounded whatever the input.
+class LineReader {
+public:
+    static constexpr std::size_t kBlockSize = std::size_t{1} << 16;
+    static constexpr std::size_t kMaxKept = 4096;
+
+    // `blockSize`: how much is read at a time (small ones for tests of lines across blocks).
+    explicit LineReader(std::istream& in, std::size_t blockSize = kBlockSize);
+    ~LineReader();
+    LineReader(const LineReader&) = delete;
+    LineReader& operator=(const LineReader&) = delete;
+
+    // The next line, valid until the following call; false at the end of the input.
+    // `cut` tells whether the line was longer than kMaxKept.
+    bool Next(std::string_view& line, bool& cut);
+
+private:
+    bool Fill();
+
+    std::istream& in_;
+    std::size_t blockSize_;
+    std::unique_ptr<char[]> block_;
+    std::size_t begin_ = 0;  // unread part of the block: [begin_, end_)
+    std::size_t end_ = 0;
+    bool eof_ = false;
+    std::string carry_;      // a line that runs across blocks
+};
+
+enum class MessageKind : std::uint8_t {
+    LoadException,      // "OnLoad Exception: " + text
+    MatchEndFailed,     // "OnMatchEnd: Server is null" and the other three null handles
+    Result,             // "OnMatchEnd: wonMatch: 1|0"
+    MatchEndException,  // "Exception in onMatchEnd: " + text
+    MatchEnded,         // "Match ended: ModeIndex: ..., Wins: ..., Losses: ..., Starting MMR: ..., Delta MMR: ..."
+    TrackException,     // "Exception in trackMMR: " + text
+    RatingChanged,      // "CheckMMRUpdate: mmr: ..., initialMMR: ..., count: ..."
+    PollLimit,          // "Check MMR Update: maxRetries reached the limit (N)"
+    PollException,      // "Exception in CheckMMRUpdate: " + text (a poll's retry failed)
+};
+
+// True for the messages that end in an exception's text, which may hold line breaks.
+inline bool IsException(MessageKind kind) {
+    return kind == MessageKind::LoadException || kind == MessageKind::MatchEndException ||
+           kind == MessageKind::TrackException || kind == MessageKind::PollException;
+}
+
+// A rating as the log writes it ("{:.2f}"): hundredths, exact for texts of up to 15 digits;
+// longer ones and the texts of infinity and not-a-number keep their value instead. Equal
+// texts compare equal, so a poll's initial rating matches a match's starting one exactly.
+struct RatingText {
+    std::int64_t hundredths = 0;
+    bool exact = true;
+    double other = 0.0;  // when not exact
+
+    double Value() const { return exact ? static_cast<double>(hundredths) / 100.0 : other; }
+    bool IsZero() const { return exact && hundredths == 0; }
+    bool operator==(const RatingText& rhs) const {
+        if (exact != rhs.exact) return false;
+        if (exact) return hundredths == rhs.hundredths;
+        return other == rhs.other || (other != other && rhs.other != rhs.other);  // NaN texts are alike
+    }
+};
+
+// One parsed log line.
+struct LogLine {
+    LocalSeconds time = 0;
+    MessageKind kind = MessageKind::MatchEndFailed;
+    bool won = false;          // Result
+    std::uint8_t mode = 0;     // MatchEnded
+    std::int32_t wins = 0;     // MatchEnded
+    std::int32_t losses = 0;   // MatchEnded
+    RatingText starting;       // MatchEnded
+    RatingText rating;         // RatingChanged: the new rating
+    RatingText initial;        // RatingChanged
+    std::int32_t count = 0;    // RatingChanged: the retry that found it
+    std::int64_t limit = 0;    // PollLimit: maxRetries
+};
+
+// ReadHistory reading `blockSize` bytes at a time.
+History ReadHistory(std::istream& log, std::size_t blockSize);
+
+// Parses "YYYY-MM-DD HH:MM:SS - MESSAGE". False for a line without a valid time stamp or
+// with a message the plug-in does not write. With `cut` (the line was longer than what is
+// kept) only messages that end in free text can be whole.
+bool ParseLogLine(std::string_view line, LogLine& out, bool cut = false);
+
+// Parses the 19 characters of a time stamp; false unless they form a valid one.
+bool ParseTimestamp(std::string_view text, LocalSeconds& out);
+
+}  // namespace vantrel::report

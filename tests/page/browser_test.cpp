@@ -1,0 +1,189 @@
+// The page in a real browser: the week played through vantrel-host, read back and written
+// as a page, which headless Chromium opens from the file. Its DOM must hold one chart per
+// mode and one row per session, its screenshot the chart lines in their colours, and its
+// network log no request made by the page. Skipped where Chromium is not installed.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cairo.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <set>
+#include <sstream>
+#include <string>
+
+#include "html_report.h"
+#include "run_host.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace vantrel::report;
+
+std::string Read(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+std::size_t Count(const std::string& text, const std::string& what) {
+    std::size_t count = 0;
+    for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + what.size())) ++count;
+    return count;
+}
+
+fs::path FindChromium() {
+    if (const char* given = std::getenv("VANTREL_CHROMIUM"); given != nullptr && *given != '\0') return given;
+    const char* path = std::getenv("PATH");
+    std::istringstream dirs(path != nullptr ? path : "");
+    for (std::string dir; std::getline(dirs, dir, ':');) {
+        for (const char* name : {"chromium", "chromium-browser"}) {
+            const fs::path candidate = fs::path(dir) / name;
+            if (!dir.empty() && ::access(candidate.c_str(), X_OK) == 0) return candidate;
+        }
+    }
+    return {};
+}
+
+class BrowserTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        chromium_ = FindChromium();
+        if (chromium_.empty()) GTEST_SKIP() << "chromium is not installed (scripts/bootstrap.sh installs it)";
+        char pattern[] = "/tmp/vantrel-page-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        dir_ = pattern;
+    }
+    void TearDown() override {
+        if (!dir_.empty() && std::getenv("VANTREL_KEEP_TEST_DIRS") == nullptr) fs::remove_all(dir_);
+    }
+
+    // Runs Chromium headless on a file with a fresh profile and no name resolution, so
+    // nothing can reach the network; writes its network log to `netLog`.
+    int Chromium(const fs::path& page, const std::string& action, const fs::path& netLog, const fs::path& output) {
+        static int run = 0;
+        const fs::path profile = dir_ / ("profile" + std::to_string(++run));
+        const std::string command =
+            "timeout 120 '" + chromium_.string() +
+            "' --headless --no-sandbox --disable-gpu --disable-quic --no-first-run --disable-background-networking"
+            " --disable-component-update --disable-sync --hide-scrollbars --force-device-scale-factor=1"
+            " --host-resolver-rules='MAP * ~NOTFOUND' --user-data-dir='" + profile.string() +
+            "' --log-net-log='" + netLog.string() + "' " + action + " 'file://" + page.string() + "' > '" +
+            output.string() + "' 2> '" + (dir_ / "chromium.err").string() + "'";
+        return std::system(command.c_str());
+    }
+
+    // The origins of the requests the page made: every request the network stack started on
+    // behalf of a document (the browser's own background requests have no initiator origin).
+    static std::set<std::string> PageRequestInitiators(const fs::path& netLog) {
+        const std::string log = Read(netLog);
+        std::set<std::string> initiators;
+        const std::regex initiator("\"initiator\":\"([^\"]*)\"");
+        for (auto it = std::sregex_iterator(log.begin(), log.end(), initiator); it != std::sregex_iterator(); ++it) {
+            if ((*it)[1] != "not an origin") initiators.insert((*it)[1]);
+        }
+        return initiators;
+    }
+
+    fs::path chromium_;
+    fs::path dir_;
+};
+
+TEST_F(BrowserTest, TheWeeksPageShowsItsChartsAndSessionsAndLoadsNothing) {
+    // The week on a fixed calendar, read back from the plug-in's own log.
+    vtest::HostRunOptions options;
+    options.arguments = {"--clock", "2026-11-30T19:00"};
+    std::ifstream script(std::string(VANTREL_EXAMPLES_DIR) + "/week.vsh");
+    std::ostringstream text;
+    text << script.rdbuf();
+    const vtest::HostRun run = vtest::RunHost(text.str(), options);
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    std::istringstream log(run.Log());
+    const History history = ReadHistory(log);
+    ASSERT_GE(history.sessions.size(), 7u);
+
+    const fs::path page = dir_ / "week.html";
+    {
+        std::ofstream out(page, std::ios::binary);
+        HtmlOptions html;
+        html.sourceName = "week/<VantrelLog>.txt";
+        WriteHtml(out, history, html);
+    }
+    const std::string source = Read(page);
+    for (const char* outside : {"http:", "https:", "src=", "href=", "url(", "@import"}) {
+        EXPECT_THAT(source, ::testing::Not(::testing::HasSubstr(outside))) << outside;
+    }
+
+    // The DOM as the browser built it.
+    const fs::path dom = dir_ / "dom.html", domNet = dir_ / "dom-net.json";
+    ASSERT_EQ(Chromium(page, "--dump-dom", domNet, dom), 0) << Read(dir_ / "chromium.err");
+    const std::string tree = Read(dom);
+    std::set<int> modesWithRatings;
+    for (const Match& m : history.matches) {
+        if (m.after) modesWithRatings.insert(m.mode);
+    }
+    EXPECT_EQ(modesWithRatings.size(), 4u);  // the week plays every mode
+    EXPECT_EQ(Count(tree, "<svg class=\"chart\""), modesWithRatings.size());
+    EXPECT_EQ(Count(tree, "data-points=\"0\""), 0u);
+    EXPECT_EQ(Count(tree, "<tr class=\"session\""), history.sessions.size());
+    EXPECT_THAT(tree, ::testing::HasSubstr("week/&lt;VantrelLog&gt;.txt"));
+    EXPECT_THAT(PageRequestInitiators(domNet), ::testing::IsEmpty());
+
+    // The screenshot: not blank, and each mode's line in its own colour.
+    const fs::path shot = dir_ / "week.png";
+    ASSERT_EQ(Chromium(page, "--window-size=1100,2600 --screenshot='" + shot.string() + "'", dir_ / "shot-net.json",
+                       dir_ / "shot.out"),
+              0)
+        << Read(dir_ / "chromium.err");
+    cairo_surface_t* image = cairo_image_surface_create_from_png(shot.c_str());
+    ASSERT_EQ(cairo_surface_status(image), CAIRO_STATUS_SUCCESS) << shot;
+    const int width = cairo_image_surface_get_width(image), height = cairo_image_surface_get_height(image);
+    const int stride = cairo_image_surface_get_stride(image);
+    const unsigned char* pixels = cairo_image_surface_get_data(image);
+    struct Colour {
+        const char* mode;
+        int r, g, b;
+        int found = 0;
+    };
+    Colour lines[] = {{"1vs1", 0xff, 0x4f, 0x9a}, {"2vs2", 0x36, 0xd6, 0x7a}, {"3vs3", 0xf2, 0xf2, 0xf2},
+                      {"Other", 0x8f, 0xa3, 0xff}};
+    int background = 0;
+    std::set<std::uint32_t> distinct;
+    for (int y = 0; y < height; ++y) {
+        const auto* row = reinterpret_cast<const std::uint32_t*>(pixels + y * stride);
+        for (int x = 0; x < width; ++x) {
+            const int r = (row[x] >> 16) & 0xff, g = (row[x] >> 8) & 0xff, b = row[x] & 0xff;
+            if (r == 0x0e && g == 0x10 && b == 0x16) ++background;
+            if (distinct.size() < 4096) distinct.insert(row[x]);
+            for (Colour& c : lines) {
+                if (std::abs(r - c.r) <= 3 && std::abs(g - c.g) <= 3 && std::abs(b - c.b) <= 3) ++c.found;
+            }
+        }
+    }
+    cairo_surface_destroy(image);
+    EXPECT_LT(background, width * height * 9 / 10) << "the page looks blank";
+    EXPECT_GT(distinct.size(), 200u) << "too few colours for charts";
+    for (const Colour& c : lines) {
+        // Only the line and the points have the exact colour; the one "Other" point is small.
+        EXPECT_GE(c.found, std::string(c.mode) == "Other" ? 8 : 400) << c.mode << "'s line is not on the screenshot";
+    }
+    EXPECT_THAT(PageRequestInitiators(dir_ / "shot-net.json"), ::testing::IsEmpty());
+}
+
+// The network check is able to see a request: a page that loads an image from outside is
+// caught (the name cannot resolve, but the request is made and logged).
+TEST_F(BrowserTest, APageThatLoadsFromOutsideIsCaught) {
+    const fs::path page = dir_ / "outside.html";
+    std::ofstream(page) << "<!DOCTYPE html><html><body><img src=\"http://example.invalid/a.png\"></body></html>\n";
+    const fs::path net = dir_ / "net.json";
+    ASSERT_EQ(Chromium(page, "--dump-dom", net, dir_ / "dom.html"), 0) << Read(dir_ / "chromium.err");
+    EXPECT_THAT(PageRequestInitiators(net), ::testing::Not(::testing::IsEmpty()));
+}
+
+}  // namespace

@@ -1,0 +1,176 @@
+// The HTML page and its chart geometry: downsampling keeps the extremes within the point
+// budget, the rank bands follow the plug-in's tables, text is escaped, and a very long
+// history still gives a small page.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <random>
+#include <sstream>
+
+#include "chart.h"
+#include "html_report.h"
+
+namespace vantrel::report {
+namespace {
+
+using ::testing::HasSubstr;
+using ::testing::Not;
+
+std::size_t Count(const std::string& text, const std::string& what) {
+    std::size_t count = 0;
+    for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + what.size())) ++count;
+    return count;
+}
+
+std::string Page(const History& history, const HtmlOptions& options = {}) {
+    std::ostringstream out;
+    WriteHtml(out, history, options);
+    return out.str();
+}
+
+// `count` matches in one mode, a session every `perSession`, ratings from `rating(i)`.
+template <typename Rating>
+History MakeHistory(std::size_t count, std::uint8_t mode, std::size_t perSession, Rating rating) {
+    History history;
+    LocalSeconds time = 1796670000;
+    for (std::size_t i = 0; i < count; ++i) {
+        if (i % perSession == 0) {
+            Session session;
+            session.start = time;
+            session.firstMatch = static_cast<std::uint32_t>(i);
+            session.loadSeen = true;
+            history.sessions.push_back(session);
+        }
+        Match match;
+        match.time = time;
+        match.session = static_cast<std::uint32_t>(history.sessions.size() - 1);
+        match.mode = mode;
+        match.before = i == 0 ? 1000.0f : *history.matches.back().after;
+        match.after = rating(i);
+        match.won = *match.after >= match.before;
+        history.matches.push_back(match);
+        history.sessions.back().matchCount++;
+        history.sessions.back().end = time;
+        time += 400;
+    }
+    return history;
+}
+
+TEST(Downsample, KeepsShortSeriesWholeAndTheEndsPeaksAndTroughsOfLongOnes) {
+    std::mt19937 random(11);
+    for (const std::size_t n : {0u, 1u, 7u, 2000u, 2001u, 2002u, 5003u, 100000u}) {
+        std::vector<float> values(n);
+        for (float& v : values) v = static_cast<float>(random() % 100000) / 10.0f;
+        const std::vector<std::size_t> kept = Downsample(values, 2000);
+        if (n <= 2000) {
+            EXPECT_EQ(kept.size(), n);
+            continue;
+        }
+        EXPECT_LE(kept.size(), 2000u) << n;
+        EXPECT_GE(kept.size(), 1000u) << n;  // the budget is used, not wasted
+        EXPECT_TRUE(std::is_sorted(kept.begin(), kept.end()));
+        EXPECT_EQ(std::adjacent_find(kept.begin(), kept.end()), kept.end()) << "an index twice";
+        EXPECT_EQ(kept.front(), 0u);
+        EXPECT_EQ(kept.back(), n - 1);
+        const auto [low, high] = std::minmax_element(values.begin(), values.end());
+        const auto keeps = [&](float v) {
+            return std::any_of(kept.begin(), kept.end(), [&](std::size_t i) { return values[i] == v; });
+        };
+        EXPECT_TRUE(keeps(*low)) << n;
+        EXPECT_TRUE(keeps(*high)) << n;
+    }
+    // A budget too small for buckets still gives the ends and the extremes.
+    const std::vector<float> spike{5, 1, 9, 5, 5};
+    const std::vector<std::size_t> tiny = Downsample(spike, 1);
+    EXPECT_LE(tiny.size(), 4u);
+    EXPECT_EQ(tiny.front(), 0u);
+    EXPECT_EQ(tiny.back(), 4u);
+}
+
+TEST(RankBands, FollowThePluginsTablesWithoutGapsOrOverlaps) {
+    const std::vector<RankTable> tables = BuildRankTables();
+    ASSERT_EQ(tables.size(), 3u);
+    for (const RankTable& table : tables) {
+        const std::vector<RankBand> bands = RankBands(table);
+        ASSERT_FALSE(bands.empty());
+        EXPECT_EQ(bands.front().Label(), "B1 D1");
+        EXPECT_EQ(bands.back().Label(), "GC3 D4");
+        EXPECT_TRUE(std::isinf(bands.back().end));
+        for (std::size_t i = 1; i < bands.size(); ++i) EXPECT_EQ(bands[i].start, bands[i - 1].end) << i;
+    }
+    const std::vector<RankBand> doubles = RankBands(tables[1]);
+    EXPECT_EQ(BandOf(doubles, 1075.0)->Label(), "CH1 D1");  // a band begins at its threshold
+    EXPECT_EQ(BandOf(doubles, 1074.99)->Label(), "D3 D4");
+    EXPECT_EQ(BandOf(doubles, 5000.0)->Label(), "GC3 D4");
+    EXPECT_FALSE(BandOf(doubles, -100.5));  // below the lowest division
+    EXPECT_FALSE(BandOf(doubles, std::nan("")));
+}
+
+TEST(AxisTicks, AreRoundAndInsideTheRange) {
+    EXPECT_EQ(AxisTicks(1032.5, 1081.0, 5), (std::vector<double>{1040, 1050, 1060, 1070, 1080}));
+    EXPECT_EQ(AxisTicks(1, 7, 8), (std::vector<double>{1, 2, 3, 4, 5, 6, 7}));
+    EXPECT_TRUE(AxisTicks(5, 5, 5).empty());
+}
+
+TEST(HtmlPage, EscapesTheSourceAndTitleAndLoadsNothingFromOutside) {
+    const History history = MakeHistory(30, 1, 10, [](std::size_t i) { return 1000.0f + static_cast<float>(i % 7); });
+    HtmlOptions options;
+    options.sourceName = "/home/<b>x</b>/a&b \"log\".txt";
+    options.title = "<script>alert(1)</script>";
+    const std::string page = Page(history, options);
+    EXPECT_THAT(page, HasSubstr("/home/&lt;b&gt;x&lt;/b&gt;/a&amp;b &quot;log&quot;.txt"));
+    EXPECT_THAT(page, Not(HasSubstr("<script")));
+    EXPECT_THAT(page, Not(HasSubstr("<b>")));
+    for (const char* outside : {"http:", "https:", "src=", "href=", "url(", "@import", "//"}) {
+        EXPECT_THAT(page, Not(HasSubstr(outside))) << outside;
+    }
+    EXPECT_EQ(Count(page, "<svg class=\"chart\""), 1u);
+    EXPECT_EQ(Count(page, "<tr class=\"session\""), 3u);
+    EXPECT_EQ(Count(page, "<g class=\"band\">"), 1u);  // 2vs2 has rank divisions
+}
+
+TEST(HtmlPage, UnknownNonFiniteAndFirstRatingsAreNotShownAsChanges) {
+    History history = MakeHistory(4, 3, 4, [](std::size_t i) { return 500.0f + static_cast<float>(i); });
+    history.matches[1].after.reset();
+    history.matches[2].after = std::numeric_limits<float>::quiet_NaN();
+    history.matches[0].before = 0.0f;  // the plug-in had no rating yet: a first rating, not a change
+    const std::string page = Page(history);
+    EXPECT_THAT(page, HasSubstr("500.00, the first rating known"));
+    EXPECT_THAT(page, Not(HasSubstr("+500.00")));
+    EXPECT_THAT(page, HasSubstr("data-points=\"2\""));
+    EXPECT_THAT(page, Not(HasSubstr("<g class=\"band\">")));  // "Other" has no rank table
+    EXPECT_THAT(page, HasSubstr("<td class=\"unk\">unknown</td>"));
+    const std::string chart = page.substr(page.find("<svg"), page.find("</svg>") - page.find("<svg"));
+    EXPECT_THAT(chart, Not(HasSubstr("nan")));
+
+    const std::string empty = Page(History{});
+    EXPECT_THAT(empty, HasSubstr("No match in this log."));
+    EXPECT_THAT(empty, HasSubstr("</html>"));
+}
+
+// A million matches: every chart within its point budget with the extremes on it, the
+// tables cut to their newest rows with a note, and the page under 2 MB.
+TEST(HtmlPage, AMillionMatchesGiveASmallPageThatStillShowsThePeakAndTrough) {
+    constexpr std::size_t kMatches = 1000000;
+    History history = MakeHistory(kMatches, 1, 40, [](std::size_t i) {
+        return 1000.0f + 40.0f * std::sin(static_cast<float>(i) / 900.0f) + static_cast<float>(i % 13);
+    });
+    for (std::size_t i = 0; i < kMatches; ++i) history.matches[i].mode = static_cast<std::uint8_t>(i % 4);
+    history.matches[123457].after = 1777.25f;  // a 2vs2 peak
+    history.matches[765433].after = 222.75f;   // and trough
+    const std::string page = Page(history);
+    EXPECT_LT(page.size(), 2u * 1024 * 1024);
+    EXPECT_EQ(Count(page, "<svg class=\"chart\""), 4u);
+    EXPECT_EQ(Count(page, "<circle"), 4u * 2000u);
+    EXPECT_THAT(page, HasSubstr("→ 1777.25"));
+    EXPECT_THAT(page, HasSubstr("→ 222.75"));
+    EXPECT_EQ(Count(page, "<tr class=\"session\""), 500u);
+    EXPECT_THAT(page, HasSubstr("The newest 500 of 25000 sessions"));
+    EXPECT_THAT(page, HasSubstr("The newest 1000 of 1000000 matches"));
+}
+
+}  // namespace
+}  // namespace vantrel::report

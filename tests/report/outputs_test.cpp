@@ -1,0 +1,166 @@
+// vantrel-report as a user runs it: exit codes, messages, the CSV and the files it leaves.
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "outputs.h"
+#include "report_test_support.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace vantrel::report;
+using ::testing::HasSubstr;
+using ::testing::Not;
+using ::testing::StartsWith;
+
+std::string Slurp(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+struct ProgramRun {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+class ReportProgram : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir_ = fs::temp_directory_path() /
+               ("vantrel-report-test-" + std::to_string(::getpid()) + "-" +
+                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dir_);
+        fs::create_directories(dir_ / "out");
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+
+    void Write(const std::string& name, const std::string& text) {
+        std::ofstream(dir_ / name, std::ios::binary) << text;
+    }
+
+    // Runs the program in the test's directory; `environment` goes in front of it.
+    ProgramRun Report(const std::string& arguments, const std::string& environment = "") {
+        const std::string command = "cd '" + dir_.string() + "' && " + environment + " '" VANTREL_REPORT_EXECUTABLE "' " +
+                                    arguments + " >stdout.txt 2>stderr.txt";
+        const int raw = std::system(command.c_str());
+        ProgramRun run;
+        run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+        run.out = Slurp(dir_ / "stdout.txt");
+        run.err = Slurp(dir_ / "stderr.txt");
+        return run;
+    }
+
+    // Files of out/, by name.
+    std::vector<std::string> OutFiles() const {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(dir_ / "out")) names.push_back(entry.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+    std::string Evening() {
+        rtest::LogText log;
+        for (const std::string& m : rtest::ReadLines(std::string(VANTREL_EXAMPLES_DIR) + "/evening.messages")) log.Line(m, 7);
+        return log.str();
+    }
+
+    fs::path dir_;
+};
+
+TEST_F(ReportProgram, ReadsTheDefaultLogAndWritesCsvAndHtml) {
+    Write("VantrelLog.txt", Evening());
+    const ProgramRun run = Report("--csv out/matches.csv --html out/page.html");
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.err, "");
+    EXPECT_THAT(run.out, HasSubstr("2024-03-05  21:00-21:02"));
+    EXPECT_THAT(run.out, Not(HasSubstr("\x1b[")));  // not a terminal: no colours
+    EXPECT_THAT(OutFiles(), ::testing::ElementsAre("matches.csv", "page.html"));
+
+    const std::string csv = Slurp(dir_ / "out/matches.csv");
+    EXPECT_THAT(csv, StartsWith("time,session,mode,result,rating before,rating after,change\r\n"
+                                "2024-03-05 21:00:14,1,2vs2,win,1000.50,1012.25,+11.75\r\n"));
+    EXPECT_THAT(csv, HasSubstr("\r\n2024-03-05 21:01:38,1,1vs1,loss,757.00,,\r\n"));       // poll gave up
+    EXPECT_THAT(csv, HasSubstr("\r\n2024-03-05 21:01:59,1,Other,win,0.00,540.00,\r\n"));  // a first rating
+    EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 7);
+    EXPECT_EQ(CsvField("a,\"b\"\r\nc"), "\"a,\"\"b\"\"\r\nc\"");
+
+    // Filters: one mode, the last session.
+    const ProgramRun filtered = Report("VantrelLog.txt --mode 3v3 --mode=other --last 1 --csv out/matches.csv");
+    ASSERT_EQ(filtered.status, 0) << filtered.err;
+    const std::string rows = Slurp(dir_ / "out/matches.csv");
+    EXPECT_EQ(std::count(rows.begin(), rows.end(), '\n'), 4);
+    EXPECT_THAT(filtered.out, Not(HasSubstr("2vs2")));
+}
+
+TEST_F(ReportProgram, ErrorsSayWhatAndExitWithTheirCodes) {
+    ProgramRun run = Report("missing.txt");
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.err, "vantrel-report: cannot open missing.txt: No such file or directory\n");
+    EXPECT_EQ(run.out, "");
+
+    run = Report("out");
+    EXPECT_EQ(run.status, 2);
+    EXPECT_THAT(run.err, StartsWith("vantrel-report: cannot open out: "));
+
+    Write("empty.txt", "");
+    Write("notes.txt", "shopping list\r\nmilk\n\x01\x02\n");
+    for (const char* name : {"empty.txt", "notes.txt"}) {
+        run = Report(name);
+        EXPECT_EQ(run.status, 3) << name;
+        EXPECT_THAT(run.err, StartsWith(std::string("vantrel-report: ") + name + " holds no log line"));
+        EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1);
+    }
+
+    // Unreadable lines: one warning, and the rest is read.
+    Write("damaged.txt", "junk\n" + Evening() + "more junk\n\n");
+    run = Report("damaged.txt");
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.err, "vantrel-report: warning: 3 unreadable lines skipped in damaged.txt (the first is line 1)\n");
+
+    for (const char* bad : {"--bogus", "--mode 4v4", "--since 2024-02-30", "--last 0", "--csv", "a.txt b.txt",
+                            "--open"}) {
+        run = Report(bad);
+        EXPECT_EQ(run.status, 2) << bad;
+        EXPECT_THAT(run.err, HasSubstr("usage: vantrel-report")) << bad;
+    }
+    run = Report("--help");
+    EXPECT_EQ(run.status, 0);
+    for (const char* option : {"--html", "--csv", "--mode", "--since", "--last", "--open", "--version", "NO_COLOR"}) {
+        EXPECT_THAT(run.out, HasSubstr(option));
+    }
+}
+
+TEST_F(ReportProgram, OutputFilesAppearWholeOrNotAtAll) {
+    Write("VantrelLog.txt", Evening());
+    Write("out/matches.csv", "old");
+    // The page cannot be written (its name is a directory): no half file, no temporary.
+    fs::create_directories(dir_ / "out/page.html");
+    ProgramRun run = Report("--csv out/matches.csv --html out/page.html");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_THAT(run.err, StartsWith("vantrel-report: cannot write out/page.html: "));
+    EXPECT_THAT(OutFiles(), ::testing::ElementsAre("matches.csv", "page.html"));
+    EXPECT_THAT(Slurp(dir_ / "out/matches.csv"), StartsWith("time,"));  // replaced whole
+
+    run = Report("--csv no/such/dir/matches.csv");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_FALSE(fs::exists(dir_ / "no"));
+
+    // A browser that cannot be started is a warning; the page is there.
+    fs::remove(dir_ / "out/page.html");
+    run = Report("--html out/page.html --open", "PATH=/nonexistent");
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_THAT(run.err, HasSubstr("warning: could not open out/page.html"));
+    EXPECT_TRUE(fs::is_regular_file(dir_ / "out/page.html"));
+}
+
+}  // namespace
