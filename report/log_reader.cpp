@@ -94,7 +94,7 @@ bool LineReader::Fill() {
     return end_ > 0;
 }
 
-bool LineReader::Next(std::string_view& line, bool& cut) {
+bool LineReader::NextSlow(std::string_view& line, bool& cut) {
     carry_.clear();
     bool carrying = false;
     cut = false;
