@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 
 #include <fmt/compile.h>
 #include <fmt/format.h>
@@ -47,28 +48,62 @@ constexpr std::string_view kRed = "\x1b[31m";
 constexpr std::string_view kDim = "\x1b[2m";
 constexpr std::string_view kReset = "\x1b[0m";
 
-// Right-aligns `text` in `width` columns of `out`.
-void AppendRight(fmt::memory_buffer& out, std::string_view text, std::size_t width) {
-    static constexpr std::string_view kSpaces = "                                ";
-    for (std::size_t pad = width > text.size() ? width - text.size() : 0; pad > 0;) {
-        const std::size_t n = std::min(pad, kSpaces.size());
-        out.append(kSpaces.substr(0, n));
-        pad -= n;
+// One row of the session table, written in place: appending its many short pieces to the
+// output buffer one by one costs more than the row itself. Room for the widest row: a
+// number of 20 digits and four modes of long numbers and colour codes.
+class Row {
+public:
+    std::string_view Text() const { return std::string_view(text_, static_cast<std::size_t>(end_ - text_)); }
+
+    void Put(std::string_view text) {
+        std::memcpy(end_, text.data(), text.size());
+        end_ += text.size();
     }
-    out.append(text);
-}
+    void Put(char c) { *end_++ = c; }
+    // `text` right-aligned in `width` columns.
+    void Right(std::string_view text, std::size_t width) {
+        if (width > text.size()) {
+            std::memset(end_, ' ', width - text.size());
+            end_ += width - text.size();
+        }
+        Put(text);
+    }
+    void Right(std::uint64_t value, std::size_t width) {
+        char digits[24];
+        const char* end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+        Right(std::string_view(digits, static_cast<std::size_t>(end - digits)), width);
+    }
+    // Two digits of `value` (0 to 99).
+    void Two(int value) {
+        Put(static_cast<char>('0' + value / 10));
+        Put(static_cast<char>('0' + value % 10));
+    }
+    // A signed change right-aligned in `width`, green when up and red when down (with
+    // `colour`); a dim dash when none is known.
+    void Change(std::optional<float> change, std::size_t width, bool colour) {
+        if (!change) return Styled(colour, kDim, "-", width);
+        char text[kFixed2Size];
+        Styled(colour, *change > 0.0f ? kGreen : *change < 0.0f ? kRed : std::string_view(),
+               std::string_view(text, FormatFixed2(text, *change, true)), width);
+    }
+    // A rating right-aligned in `width`, or a dash.
+    void Rating(std::optional<float> rating, std::size_t width) {
+        if (!rating) return Right("-", width);
+        char text[kFixed2Size];
+        Right(std::string_view(text, FormatFixed2(text, *rating, false)), width);
+    }
 
-void AppendRight(fmt::memory_buffer& out, std::uint64_t value, std::size_t width) {
-    char digits[24];
-    const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
-    AppendRight(out, std::string_view(digits, static_cast<std::size_t>(end - digits)), width);
-}
+private:
+    // Padding inside the style, so that columns stay aligned.
+    void Styled(bool colour, std::string_view style, std::string_view text, std::size_t width) {
+        if (colour) Put(style);
+        Right(text, width);
+        if (colour) Put(kReset);
+    }
 
-// Two digits of `value` (0 to 99).
-void AppendTwo(fmt::memory_buffer& out, int value) {
-    const char digits[2] = {static_cast<char>('0' + value / 10), static_cast<char>('0' + value % 10)};
-    out.append(digits, digits + 2);
-}
+    char text_[1024];
+    char* end_ = text_;
+};
 
 // Collects the text and hands it on in pieces (a long history has a long session table).
 class Out {
@@ -78,12 +113,12 @@ public:
     Out(const Out&) = delete;
     Out& operator=(const Out&) = delete;
 
-    fmt::memory_buffer& Text() { return text_; }
     void Flush() {
         if (text_.size() > 0) sink_(std::string_view(text_.data(), text_.size()));
         text_.clear();
     }
-    void EndLine() {
+    void Line(const Row& row) {
+        text_.append(row.Text());
         text_.push_back('\n');
         if (text_.size() > 60000) Flush();
     }
@@ -98,29 +133,6 @@ public:
         text_.append(text);
         if (colour_ && !text.empty()) text_.append(kReset);
     }
-    // A signed change right-aligned in `width`, green when up and red when down; a dim
-    // dash when none is known.
-    void Change(std::optional<float> change, std::size_t width) {
-        fmt::memory_buffer cell;
-        if (!change) {
-            AppendRight(cell, "-", width);
-            Styled(kDim, std::string_view(cell.data(), cell.size()));
-            return;
-        }
-        char text[kFixed2Size];
-        AppendRight(cell, std::string_view(text, FormatFixed2(text, *change, true)), width);
-        Styled(*change > 0.0f ? kGreen : *change < 0.0f ? kRed : std::string_view(),
-               std::string_view(cell.data(), cell.size()));
-    }
-    // A rating right-aligned in `width`, or a dash.
-    void Rating(std::optional<float> rating, std::size_t width) {
-        if (!rating) {
-            AppendRight(text_, "-", width);
-            return;
-        }
-        char text[kFixed2Size];
-        AppendRight(text_, std::string_view(text, FormatFixed2(text, *rating, false)), width);
-    }
 
 private:
     bool colour_;
@@ -133,31 +145,33 @@ std::string Rating(std::optional<float> rating, int width) {
 }
 
 // "    N  YYYY-MM-DD  HH:MM-HH:MM  MATCHES": the start of a session's row.
-void SessionColumns(fmt::memory_buffer& out, std::size_t number, const Session& session) {
+void SessionColumns(Row& row, std::size_t number, const Session& session) {
     const CivilTime start = ToCivilTime(session.start);
     const CivilTime end = ToCivilTime(session.end);
-    AppendRight(out, number, 5);
-    out.append(std::string_view("  "));
+    row.Right(number, 5);
+    row.Put("  ");
     if (start.year >= 0 && start.year <= 9999) {
-        AppendTwo(out, start.year / 100);
-        AppendTwo(out, start.year % 100);
+        row.Two(start.year / 100);
+        row.Two(start.year % 100);
     } else {
-        fmt::format_to(fmt::appender(out), FMT_COMPILE("{:04d}"), start.year);
+        char year[16];
+        const auto written = fmt::format_to_n(year, sizeof year, FMT_COMPILE("{:04d}"), start.year);
+        row.Put(std::string_view(year, std::min(written.size, sizeof year)));
     }
-    out.push_back('-');
-    AppendTwo(out, start.month);
-    out.push_back('-');
-    AppendTwo(out, start.day);
-    out.append(std::string_view("  "));
-    AppendTwo(out, start.hour);
-    out.push_back(':');
-    AppendTwo(out, start.minute);
-    out.push_back('-');
-    AppendTwo(out, end.hour);
-    out.push_back(':');
-    AppendTwo(out, end.minute);
-    out.append(std::string_view("  "));
-    AppendRight(out, session.matchCount, 7);
+    row.Put('-');
+    row.Two(start.month);
+    row.Put('-');
+    row.Two(start.day);
+    row.Put("  ");
+    row.Two(start.hour);
+    row.Put(':');
+    row.Two(start.minute);
+    row.Put('-');
+    row.Two(end.hour);
+    row.Put(':');
+    row.Two(end.minute);
+    row.Put("  ");
+    row.Right(session.matchCount, 7);
 }
 
 }  // namespace
@@ -176,28 +190,28 @@ void WriteTerminal(const History& history, bool colour, const std::function<void
         if (shown[m]) out.Styled(kBold, fmt::format("  {:<25}", fmt::format("{} W-L change rating", kModeLabels[m])));
     }
     out.Print("\n");
-    fmt::memory_buffer& text = out.Text();
     for (std::size_t s = 0; s < history.sessions.size(); ++s) {
-        SessionColumns(text, s + 1, history.sessions[s]);
+        Row row;
+        SessionColumns(row, s + 1, history.sessions[s]);
         for (int m = 0; m < kModeCount; ++m) {
             if (!shown[m]) continue;
             const ModeTally& tally = sessions[s].modes[m];
-            text.append(std::string_view("  "));
+            row.Put("  ");
             if (tally.wins + tally.losses == 0) {
-                AppendRight(text, "", 25);
+                row.Right("", 25);
                 continue;
             }
             char winLoss[48];
             char* end = std::to_chars(winLoss, winLoss + 20, tally.wins).ptr;
             *end++ = '-';
             end = std::to_chars(end, winLoss + sizeof winLoss, tally.losses).ptr;
-            AppendRight(text, std::string_view(winLoss, static_cast<std::size_t>(end - winLoss)), 7);
-            text.append(std::string_view("  "));
-            out.Change(tally.knownChanges > 0 ? std::optional<float>(tally.change) : std::nullopt, 7);
-            text.push_back(' ');
-            out.Rating(tally.lastRating, 8);
+            row.Right(std::string_view(winLoss, static_cast<std::size_t>(end - winLoss)), 7);
+            row.Put("  ");
+            row.Change(tally.knownChanges > 0 ? std::optional<float>(tally.change) : std::nullopt, 7, colour);
+            row.Put(' ');
+            row.Rating(tally.lastRating, 8);
         }
-        out.EndLine();
+        out.Line(row);
     }
     if (history.sessions.empty()) out.Print("(no sessions)\n");
 
