@@ -167,8 +167,16 @@ bool Eat(std::string_view& text, const char (&prefix)[N]) {
         std::memcpy(&b, prefix + i, 8);
         if (a != b) return false;
     }
-    for (; i < n; ++i) {
-        if (p[i] != prefix[i]) return false;
+    if constexpr (n % 8 != 0 && n > 8) {
+        // The rest as one word that overlaps the last one compared.
+        std::uint64_t a, b;
+        std::memcpy(&a, p + n - 8, 8);
+        std::memcpy(&b, prefix + n - 8, 8);
+        if (a != b) return false;
+    } else {
+        for (; i < n; ++i) {
+            if (p[i] != prefix[i]) return false;
+        }
     }
     text.remove_prefix(n);
     return true;
