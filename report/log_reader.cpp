@@ -272,15 +272,12 @@ namespace {
 // Lines come in runs of one minute, and minutes in runs of one day: the minute of the
 // last stamp read ("YYYY-MM-DD HH:MM", 16 bytes, already checked) is kept with its seconds
 // from 1970, and so is its day ("YYYY-MM-DD", 10 bytes).
-// Both start out as a valid stamp's, so that no unchecked bytes ever match them.
+// Both start out as a valid stamp's, so that no unchecked bytes ever match them (and are
+// constant-initialised: no initialisation check at each use).
 struct MinuteCache {
-    MinuteCache() {
-        std::memcpy(bytes, "1970-01-01 00:00", 16);
-        std::memcpy(day, "1970-01-01", 10);
-    }
-    std::uint64_t bytes[2];
+    char minute[17] = "1970-01-01 00:00";
     LocalSeconds seconds = 0;
-    char day[10];
+    char day[11] = "1970-01-01";
     LocalSeconds daySeconds = 0;
 };
 thread_local MinuteCache minuteCache;
@@ -293,10 +290,8 @@ bool ParseSeconds(const char* p, int& second) {
 bool ParseTimestamp(std::string_view text, LocalSeconds& out) {
     if (text.size() != 19) return false;
     const char* p = text.data();
-    std::uint64_t bytes[2];
-    std::memcpy(bytes, p, 16);
     int second = 0;
-    if (bytes[0] == minuteCache.bytes[0] && bytes[1] == minuteCache.bytes[1]) {
+    if (std::memcmp(p, minuteCache.minute, 16) == 0) {
         if (!ParseSeconds(p + 16, second)) return false;
         out = minuteCache.seconds + second;
         return true;
@@ -314,8 +309,7 @@ bool ParseTimestamp(std::string_view text, LocalSeconds& out) {
         std::memcpy(minuteCache.day, p, 10);
         minuteCache.daySeconds = DaysFromCivil(year, static_cast<unsigned>(month), static_cast<unsigned>(day)) * 86400;
     }
-    minuteCache.bytes[0] = bytes[0];
-    minuteCache.bytes[1] = bytes[1];
+    std::memcpy(minuteCache.minute, p, 16);
     minuteCache.seconds = minuteCache.daySeconds + hour * 3600 + minute * 60;
     out = minuteCache.seconds + second;
     return true;
