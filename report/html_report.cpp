@@ -364,8 +364,13 @@ void WriteSessionTable(std::string& page, const History& history, const std::arr
                 page += "<td class=\"none\">&ndash;</td>";
                 continue;
             }
-            fmt::format_to(out, "<td>{}&ndash;{} <span class=\"{}\">{:+.2f}</span>", tally.wins, tally.losses,
-                           ChangeClass(tally.change), tally.change);
+            fmt::format_to(out, "<td>{}&ndash;{} ", tally.wins, tally.losses);
+            // No match of the mode had a known change: no "+0.00", the marker of unknown.
+            if (tally.knownChanges > 0) {
+                fmt::format_to(out, "<span class=\"{}\">{:+.2f}</span>", ChangeClass(tally.change), tally.change);
+            } else {
+                page += "<span class=\"unk\">&ndash;</span>";
+            }
             if (tally.lastRating) fmt::format_to(out, "<div class=\"r\">{:.2f}</div>", *tally.lastRating);
             page += "</td>";
         }

@@ -7,6 +7,8 @@
 #include <cmath>
 #include <cstring>
 #include <istream>
+#include <limits>
+#include <type_traits>
 
 #include <fmt/format.h>
 
@@ -92,7 +94,7 @@ bool LineReader::Fill() {
     return end_ > 0;
 }
 
-bool LineReader::Next(std::string_view& line, bool& cut) {
+bool LineReader::NextSlow(std::string_view& line, bool& cut) {
     carry_.clear();
     bool carrying = false;
     cut = false;
@@ -165,21 +167,45 @@ bool Eat(std::string_view& text, const char (&prefix)[N]) {
         std::memcpy(&b, prefix + i, 8);
         if (a != b) return false;
     }
-    for (; i < n; ++i) {
-        if (p[i] != prefix[i]) return false;
+    if constexpr (n % 8 != 0 && n > 8) {
+        // The rest as one word that overlaps the last one compared.
+        std::uint64_t a, b;
+        std::memcpy(&a, p + n - 8, 8);
+        std::memcpy(&b, prefix + n - 8, 8);
+        if (a != b) return false;
+    } else {
+        for (; i < n; ++i) {
+            if (p[i] != prefix[i]) return false;
+        }
     }
     text.remove_prefix(n);
     return true;
 }
 
-// A whole decimal integer at the front of `text` (a minus sign only when `sign`).
+// A whole decimal integer at the front of `text` (a minus sign only when `sign`); false
+// when it does not fit `Int`. A digit loop: the log's counts are short, and this is a
+// hot path.
 template <typename Int>
 bool EatInt(std::string_view& text, Int& value, bool sign) {
-    if (text.empty()) return false;
-    if (text.front() == '-' ? !sign : (text.front() < '0' || text.front() > '9')) return false;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (error != std::errc()) return false;
-    text.remove_prefix(static_cast<std::size_t>(end - text.data()));
+    const char* p = text.data();
+    const char* end = p + text.size();
+    const bool negative = p != end && *p == '-';
+    if (negative && !sign) return false;
+    if (negative) ++p;
+    const char* digits = p;
+    using Unsigned = std::make_unsigned_t<Int>;
+    // Magnitudes up to max + 1, the most negative value's.
+    const auto limit = static_cast<Unsigned>(static_cast<Unsigned>(std::numeric_limits<Int>::max()) + (negative ? 1u : 0u));
+    Unsigned magnitude = 0;
+    for (; p != end; ++p) {
+        const unsigned digit = static_cast<unsigned char>(*p) - static_cast<unsigned>('0');
+        if (digit > 9) break;
+        if (magnitude > (limit - digit) / 10) return false;
+        magnitude = static_cast<Unsigned>(magnitude * 10 + digit);
+    }
+    if (p == digits) return false;
+    value = negative ? static_cast<Int>(Unsigned{0} - magnitude) : static_cast<Int>(magnitude);
+    text.remove_prefix(static_cast<std::size_t>(p - text.data()));
     return true;
 }
 
@@ -192,7 +218,11 @@ bool EatRating(std::string_view& text, RatingText& value) {
     const char* digits = begin + (negative ? 1 : 0);
     const char* p = digits;
     std::int64_t whole = 0;
-    while (p != end && *p >= '0' && *p <= '9' && p - digits < 15) whole = whole * 10 + (*p++ - '0');
+    for (const char* stop = end - digits > 15 ? digits + 15 : end; p != stop; ++p) {
+        const unsigned digit = static_cast<unsigned char>(*p) - static_cast<unsigned>('0');
+        if (digit > 9) break;
+        whole = whole * 10 + digit;
+    }
     if (p != digits && end - p >= 3 && p[0] == '.' && p[1] >= '0' && p[1] <= '9' && p[2] >= '0' && p[2] <= '9') {
         const std::int64_t hundredths = whole * 100 + (p[1] - '0') * 10 + (p[2] - '0');
         value.exact = true;
@@ -239,11 +269,16 @@ bool ParseRatingChanged(std::string_view text, LogLine& out) {
 }  // namespace
 
 namespace {
-// Lines come in runs of one minute: the minute of the last stamp read ("YYYY-MM-DD HH:MM",
-// 16 bytes, already checked) is kept with its seconds from 1970.
+// Lines come in runs of one minute, and minutes in runs of one day: the minute of the
+// last stamp read ("YYYY-MM-DD HH:MM", 16 bytes, already checked) is kept with its seconds
+// from 1970, and so is its day ("YYYY-MM-DD", 10 bytes).
+// Both start out as a valid stamp's, so that no unchecked bytes ever match them (and are
+// constant-initialised: no initialisation check at each use).
 struct MinuteCache {
-    std::uint64_t bytes[2] = {0, 0};
+    char minute[17] = "1970-01-01 00:00";
     LocalSeconds seconds = 0;
+    char day[11] = "1970-01-01";
+    LocalSeconds daySeconds = 0;
 };
 thread_local MinuteCache minuteCache;
 
@@ -255,25 +290,27 @@ bool ParseSeconds(const char* p, int& second) {
 bool ParseTimestamp(std::string_view text, LocalSeconds& out) {
     if (text.size() != 19) return false;
     const char* p = text.data();
-    std::uint64_t bytes[2];
-    std::memcpy(bytes, p, 16);
     int second = 0;
-    if (bytes[0] == minuteCache.bytes[0] && bytes[1] == minuteCache.bytes[1]) {
+    if (std::memcmp(p, minuteCache.minute, 16) == 0) {
         if (!ParseSeconds(p + 16, second)) return false;
         out = minuteCache.seconds + second;
         return true;
     }
-    if (p[4] != '-' || p[7] != '-' || p[10] != ' ' || p[13] != ':') return false;
-    int year, month, day, hour, minute;
-    if (!Digits(p, 4, year) || !Digits(p + 5, 2, month) || !Digits(p + 8, 2, day) || !Digits(p + 11, 2, hour) ||
-        !Digits(p + 14, 2, minute) || !ParseSeconds(p + 16, second)) {
-        return false;
+    if (p[10] != ' ' || p[13] != ':') return false;
+    int hour, minute;
+    if (!Digits(p + 11, 2, hour) || !Digits(p + 14, 2, minute) || !ParseSeconds(p + 16, second)) return false;
+    if (hour > 23 || minute > 59) return false;
+    if (std::memcmp(p, minuteCache.day, 10) != 0) {
+        int year, month, day;
+        if (p[4] != '-' || p[7] != '-' || !Digits(p, 4, year) || !Digits(p + 5, 2, month) || !Digits(p + 8, 2, day)) {
+            return false;
+        }
+        if (month < 1 || month > 12 || day < 1 || day > DaysInMonth(year, month)) return false;
+        std::memcpy(minuteCache.day, p, 10);
+        minuteCache.daySeconds = DaysFromCivil(year, static_cast<unsigned>(month), static_cast<unsigned>(day)) * 86400;
     }
-    if (month < 1 || month > 12 || day < 1 || day > DaysInMonth(year, month) || hour > 23 || minute > 59) return false;
-    minuteCache.bytes[0] = bytes[0];
-    minuteCache.bytes[1] = bytes[1];
-    minuteCache.seconds =
-        DaysFromCivil(year, static_cast<unsigned>(month), static_cast<unsigned>(day)) * 86400 + hour * 3600 + minute * 60;
+    std::memcpy(minuteCache.minute, p, 16);
+    minuteCache.seconds = minuteCache.daySeconds + hour * 3600 + minute * 60;
     out = minuteCache.seconds + second;
     return true;
 }

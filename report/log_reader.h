@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <iosfwd>
 #include <memory>
 #include <string>
@@ -33,10 +34,25 @@ public:
 
     // The next line, valid until the following call; false at the end of the input.
     // `cut` tells whether the line was longer than kMaxKept.
-    bool Next(std::string_view& line, bool& cut);
+    bool Next(std::string_view& line, bool& cut) {
+        // The common case, inline: a whole line of the block, not too long.
+        if (begin_ != end_) {
+            const char* start = block_.get() + begin_;
+            const auto* lf = static_cast<const char*>(std::memchr(start, '\n', end_ - begin_));
+            if (lf != nullptr && static_cast<std::size_t>(lf - start) <= kMaxKept) {
+                begin_ += static_cast<std::size_t>(lf - start) + 1;
+                line = std::string_view(start, static_cast<std::size_t>(lf - start));
+                if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+                cut = false;
+                return true;
+            }
+        }
+        return NextSlow(line, cut);
+    }
 
 private:
     bool Fill();
+    bool NextSlow(std::string_view& line, bool& cut);
 
     std::istream& in_;
     std::size_t blockSize_;

@@ -17,6 +17,11 @@ namespace vantrel::report {
 std::string FormatTerminal(const History& history, bool colour);
 void WriteTerminal(const History& history, bool colour, const std::function<void(std::string_view)>& sink);
 
+// `value` as "{:.2f}" writes it (with "{:+.2f}" when `plus`), without fmt's general float
+// path in the common case; returns the length written to `out`.
+inline constexpr std::size_t kFixed2Size = 64;
+std::size_t FormatFixed2(char (&out)[kFixed2Size], float value, bool plus);
+
 // RFC 4180: CRLF record ends, a header row, one row per match.
 void WriteCsv(std::ostream& out, const History& history);
 

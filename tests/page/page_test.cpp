@@ -146,6 +146,13 @@ TEST(HtmlPage, UnknownNonFiniteAndFirstRatingsAreNotShownAsChanges) {
     const std::string chart = page.substr(page.find("<svg"), page.find("</svg>") - page.find("<svg"));
     EXPECT_THAT(chart, Not(HasSubstr("nan")));
 
+    // A session without a known change in a mode shows the unknown marker, not "+0.00".
+    History unknownChange = MakeHistory(2, 1, 1, [](std::size_t i) { return 900.0f + static_cast<float>(i); });
+    unknownChange.matches[0].after.reset();
+    const std::string sessions = Page(unknownChange);
+    EXPECT_THAT(sessions, Not(HasSubstr("+0.00")));
+    EXPECT_THAT(sessions, HasSubstr("0&ndash;1 <span class=\"unk\">&ndash;</span>"));
+
     const std::string empty = Page(History{});
     EXPECT_THAT(empty, HasSubstr("No match in this log."));
     EXPECT_THAT(empty, HasSubstr("</html>"));

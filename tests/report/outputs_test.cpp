@@ -1,11 +1,15 @@
 // vantrel-report as a user runs it: exit codes, messages, the CSV and the files it leaves.
 #include <sys/wait.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <limits>
+#include <random>
 #include <sstream>
 
+#include <fmt/format.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -161,6 +165,48 @@ TEST_F(ReportProgram, OutputFilesAppearWholeOrNotAtAll) {
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_THAT(run.err, HasSubstr("warning: could not open out/page.html"));
     EXPECT_TRUE(fs::is_regular_file(dir_ / "out/page.html"));
+}
+
+// The session table's fast rating format must write what fmt's "{:.2f}" writes: exact
+// hundredths, values halfway between two (fmt's rounding), signs of zero and of what
+// rounds to it, huge and non-finite values.
+TEST(TerminalFormat, RatingsAndChangesAreWrittenAsFmtWritesThem) {
+    std::vector<float> values = {0.0f, -0.0f, 0.004f, -0.004f, 0.005f, -0.005f, 0.125f, -0.375f, 2.5f, 1234.56f,
+                                 -17.3f, 1e7f, 1e13f, 1e20f, -3e38f, std::numeric_limits<float>::infinity(),
+                                 -std::numeric_limits<float>::infinity(), std::numeric_limits<float>::quiet_NaN(),
+                                 std::numeric_limits<float>::denorm_min()};
+    std::mt19937 random(11);
+    std::uniform_int_distribution<int> hundredths(-300000, 300000);
+    for (int i = 0; i < 20000; ++i) {
+        const float a = static_cast<float>(hundredths(random)) / 100.0f;
+        const float b = static_cast<float>(hundredths(random)) / 100.0f;
+        values.insert(values.end(), {a, a - b, a + b * 0.001f, std::nextafter(a, 1e9f)});
+    }
+    for (const float value : values) {
+        for (const bool plus : {false, true}) {
+            char text[kFixed2Size];
+            const std::string expected = plus ? fmt::format("{:+.2f}", value) : fmt::format("{:.2f}", value);
+            ASSERT_EQ(std::string(text, FormatFixed2(text, value, plus)), expected) << value;
+        }
+    }
+}
+
+// A mode whose matches in a session have no known change shows the dash of unknown, not
+// a change of +0.00.
+TEST(TerminalFormat, SessionWithoutAKnownChangeShowsADash) {
+    History history;
+    history.sessions.push_back(Session{});
+    history.sessions[0].matchCount = 2;
+    Match unknown;
+    unknown.before = 1000.0f;  // its poll never found the rating after
+    Match first;
+    first.mode = 1;
+    first.after = 700.0f;  // from 0.0: a first rating, not a change
+    history.matches = {unknown, first};
+    const std::string text = FormatTerminal(history, false);
+    EXPECT_THAT(text, Not(HasSubstr("+0.00")));
+    EXPECT_THAT(text, HasSubstr("0-1        -  1000.00"));
+    EXPECT_THAT(text, HasSubstr("0-1        -   700.00"));
 }
 
 }  // namespace

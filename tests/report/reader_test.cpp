@@ -1,4 +1,6 @@
 // The log reader and the reconstruction of matches and sessions, on crafted logs.
+#include <limits>
+
 #include <fmt/format.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -121,6 +123,26 @@ TEST(ReportReader, LineEndingsCutsAndGarbageLoseNoGoodLine) {
     EXPECT_EQ(damaged.stats.unreadable, 5u);
     EXPECT_EQ(damaged.stats.firstUnreadableLine, 2u);
     EXPECT_EQ(damaged.stats.lines, 8u);
+
+    // Stamps are checked whole whatever was read before (the reader remembers the last day
+    // and minute), and numbers that do not fit are unreadable, not wrapped.
+    LocalSeconds time = 0;
+    EXPECT_FALSE(ParseTimestamp(std::string(16, '\0') + ":00", time));
+    EXPECT_FALSE(ParseTimestamp(std::string(10, '\0') + " 00:00:00", time));
+    ASSERT_TRUE(ParseTimestamp("2024-03-05 23:59:59", time));
+    EXPECT_FALSE(ParseTimestamp("2024-03-05 24:00:00", time));
+    EXPECT_FALSE(ParseTimestamp("2024-03-05 23:60:00", time));
+    ASSERT_TRUE(ParseTimestamp("2024-03-05 00:01:02", time));
+    EXPECT_EQ(time, ToLocalSeconds({2024, 3, 5, 0, 1, 2}));
+    LogLine parsed;
+    EXPECT_TRUE(ParseLogLine("2024-03-05 21:00:00 - Match ended: ModeIndex: 1, Wins: 2147483647, Losses: 0, "
+                             "Starting MMR: 1.00, Delta MMR: 0.00", parsed));
+    EXPECT_EQ(parsed.wins, 2147483647);
+    EXPECT_FALSE(ParseLogLine("2024-03-05 21:00:00 - Match ended: ModeIndex: 1, Wins: 2147483648, Losses: 0, "
+                              "Starting MMR: 1.00, Delta MMR: 0.00", parsed));
+    EXPECT_TRUE(ParseLogLine("2024-03-05 21:00:00 - Check MMR Update: maxRetries reached the limit "
+                             "(-9223372036854775808)", parsed));
+    EXPECT_EQ(parsed.limit, std::numeric_limits<std::int64_t>::min());
 }
 
 TEST(ReportReader, ExceptionTextsWithLineBreaksAreContinuations) {
