@@ -167,6 +167,25 @@ TEST_F(ReportProgram, OutputFilesAppearWholeOrNotAtAll) {
     EXPECT_TRUE(fs::is_regular_file(dir_ / "out/page.html"));
 }
 
+TEST_F(ReportProgram, OutputThroughLinksAndDevicesKeepsThem) {
+    Write("VantrelLog.txt", Evening());
+    // A link to a device (as /dev/stdout is) is written through, not replaced by a file.
+    fs::create_symlink("/dev/null", dir_ / "out/null.csv");
+    ProgramRun run = Report("--csv out/null.csv");
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_TRUE(fs::is_symlink(dir_ / "out/null.csv"));
+    EXPECT_TRUE(fs::is_character_file("/dev/null"));
+
+    // A link to a plain file keeps pointing at it; the file gets the new content whole.
+    Write("out/real.csv", "old");
+    fs::create_symlink("real.csv", dir_ / "out/link.csv");
+    run = Report("--csv out/link.csv");
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_TRUE(fs::is_symlink(dir_ / "out/link.csv"));
+    EXPECT_THAT(Slurp(dir_ / "out/real.csv"), StartsWith("time,"));
+    EXPECT_THAT(OutFiles(), ::testing::ElementsAre("link.csv", "null.csv", "real.csv"));
+}
+
 // The session table's fast rating format must write what fmt's "{:.2f}" writes: exact
 // hundredths, values halfway between two (fmt's rounding), signs of zero and of what
 // rounds to it, huge and non-finite values.
