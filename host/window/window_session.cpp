@@ -241,8 +241,9 @@ private:
     void DrawSide();
     void DrawSettings();
     void ShowGameScreen();
-    void Render(const Rect* area);
-    bool ChangedArea(Rect& area);
+    void Render(const std::vector<Rect>& areas);
+    void DrawArea(const Rect* area);
+    bool ChangedAreas(std::vector<Rect>& areas);
     void RenderSettings(const Rect* area);
     bool ProbeKeptBackBuffer();
     bool Button(const char* label, const char* control = nullptr);
@@ -303,6 +304,10 @@ private:
     float rating_ = 1000.0f;
     float ratingAfter_ = 0.0f;
     std::map<std::string, Rect> controls_;
+    Clock::time_point labelsDue_{};
+    double clockLabel_ = 0.0;
+    double waitLabel_ = 0.0;
+    std::uint64_t redrawsLabel_ = 0;
 
     // Test hooks.
     std::vector<HookStep> hooks_;
@@ -624,19 +629,21 @@ void Session::Frame(double dt) {
     ImGui::Render();
     // A frame is drawn only where it differs from what the window shows, and not at all when
     // it does not: with a software GL (Mesa's llvmpipe) drawing is most of a frame's cost.
-    Rect area;
-    const bool changed = ChangedArea(area);
+    std::vector<Rect> areas;
+    const bool changed = ChangedAreas(areas);
     if (!changed && !redrawAll_ && !screenshotPath_.empty() && keptBackBuffer_) {
         // The kept back buffer is what the window shows.
         Screenshot(screenshotPath_);
         screenshotPath_.clear();
     } else if (changed || redrawAll_ || !screenshotPath_.empty()) {
         // Without a kept back buffer every drawn frame is drawn whole.
-        const bool partial = keptBackBuffer_ && !redrawAll_ &&
-                             (area.w < static_cast<float>(layout_.width) || area.h < static_cast<float>(layout_.height));
+        const bool partial =
+            keptBackBuffer_ && !redrawAll_ && changed &&
+            !(areas.size() == 1 && areas[0].w >= static_cast<float>(layout_.width) && areas[0].h >= static_cast<float>(layout_.height));
+        if (!partial) areas.clear();
         redrawAll_ = false;
         const double renderStart = ProcessCpuSeconds();
-        Render(partial ? &area : nullptr);
+        Render(areas);
         renderCpu_ += ProcessCpuSeconds() - renderStart;
         ++glFrames_;
         if (partial) ++partialFrames_;
@@ -858,11 +865,42 @@ void Unclip(ImDrawData* data, const std::vector<ImVec4>& saved) {
 
 }  // namespace
 
+namespace {
+
+// Adds `r` to the areas to draw. It is merged with an area when their bounding rectangle
+// is no larger than the two apart, so that an L of changes does not become a large box;
+// areas may overlap (drawing a place twice shows the same). Past four areas they become
+// one, as each area is a pass over every draw list.
+void AddArea(std::vector<Rect>& areas, Rect r) {
+    if (r.w <= 0 || r.h <= 0) return;
+    const auto size = [](const Rect& a) { return a.w * a.h; };
+    for (bool merged = true; merged;) {
+        merged = false;
+        for (auto it = areas.begin(); it != areas.end(); ++it) {
+            const Rect both = Union(r, *it);
+            if (size(both) <= size(r) + size(*it)) {
+                r = both;
+                areas.erase(it);
+                merged = true;
+                break;
+            }
+        }
+    }
+    areas.push_back(r);
+    if (areas.size() > 4) {
+        Rect all;
+        for (const Rect& a : areas) all = Union(all, a);
+        areas.assign(1, all);
+    }
+}
+
+}  // namespace
+
 // Whether the window would show anything other than it shows, and where: the draw lists
 // of both Dear ImGui frames that changed (where they drew before and where they draw now)
 // and the part of the game screen uploaded this frame. A change of size or of the number
 // of lists (a window or a popup opening or closing) takes the whole window.
-bool Session::ChangedArea(Rect& area) {
+bool Session::ChangedAreas(std::vector<Rect>& areas) {
     std::vector<ShownList> now;
     now.reserve(shown_.size());
     const auto collect = [&now](const ImDrawData* data, ImVec2 toWindow, std::uint64_t salt) {
@@ -884,29 +922,30 @@ bool Session::ChangedArea(Rect& area) {
     glfwGetFramebufferSize(window_, &w, &h);
     const Rect window{0, 0, static_cast<float>(layout_.width), static_cast<float>(layout_.height)};
 
-    area = {};
+    areas.clear();
     if (now.size() != shown_.size() || w != shownWidth_ || h != shownHeight_) {
-        area = window;
+        areas.push_back(window);
     } else {
         for (std::size_t i = 0; i < now.size(); ++i) {
-            if (now[i].hash != shown_[i].hash) area = Union(area, Union(now[i].area, shown_[i].area));
+            if (now[i].hash == shown_[i].hash) continue;
+            AddArea(areas, Intersect(now[i].area, window));
+            AddArea(areas, Intersect(shown_[i].area, window));
         }
     }
     if (!screenStale_.Empty()) {
-        // The uploaded texels, scaled into the screen's place, with a pixel more on each side
-        // for the bilinear filter's reach.
+        // The uploaded texels, scaled into the screen's place, with two pixels more on each
+        // side for the bilinear filter's reach.
         const Rect& r = layout_.screen;
         const float sx = r.w / static_cast<float>(screen_->Width()), sy = r.h / static_cast<float>(screen_->Height());
         const Rect texels{r.x + static_cast<float>(screenStale_.x) * sx - 2.0f, r.y + static_cast<float>(screenStale_.y) * sy - 2.0f,
                           static_cast<float>(screenStale_.w) * sx + 4.0f, static_cast<float>(screenStale_.h) * sy + 4.0f};
-        area = Union(area, Intersect(Outward(texels), r));
+        AddArea(areas, Intersect(Intersect(Outward(texels), r), window));
         screenStale_ = {};
     }
     shown_ = std::move(now);
     shownWidth_ = w;
     shownHeight_ = h;
-    area = Intersect(area, window);
-    return area.w > 0 && area.h > 0;
+    return !areas.empty();
 }
 
 // Whether the back buffer keeps what was drawn into it across a swap (a software GL
@@ -927,14 +966,30 @@ bool Session::ProbeKeptBackBuffer() {
     return kept;
 }
 
-void Session::Render(const Rect* area) {
+// Draws the frame: whole when `areas` is empty, else only inside each of them.
+void Session::Render(const std::vector<Rect>& areas) {
     int fbWidth = 0, fbHeight = 0;
     glfwGetFramebufferSize(window_, &fbWidth, &fbHeight);
     glViewport(0, 0, fbWidth, fbHeight);
     glClearColor(0.08f, 0.08f, 0.09f, 1.0f);
+    if (areas.empty()) {
+        DrawArea(nullptr);
+    } else {
+        for (const Rect& area : areas) DrawArea(&area);
+    }
+    if (!screenshotPath_.empty()) {
+        Screenshot(screenshotPath_);
+        screenshotPath_.clear();
+    }
+    glfwSwapBuffers(window_);
+}
+
+// Clears and draws the window, or only `area` of it: the rest of the kept back buffer
+// already shows the same.
+void Session::DrawArea(const Rect* area) {
     if (area != nullptr) {
-        // Only the changed area is cleared and drawn again: the rest of the kept back buffer
-        // already shows the same.
+        int fbWidth = 0, fbHeight = 0;
+        glfwGetFramebufferSize(window_, &fbWidth, &fbHeight);
         const ImVec2 scale = ImGui::GetIO().DisplayFramebufferScale;
         glEnable(GL_SCISSOR_TEST);
         glScissor(static_cast<int>(area->x * scale.x), static_cast<int>(static_cast<float>(fbHeight) - (area->y + area->h) * scale.y),
@@ -948,11 +1003,6 @@ void Session::Render(const Rect* area) {
     if (area != nullptr) ClipTo(data, *area, saved);
     ImGui_ImplOpenGL2_RenderDrawData(data);
     if (area != nullptr) Unclip(data, saved);
-    if (!screenshotPath_.empty()) {
-        Screenshot(screenshotPath_);
-        screenshotPath_.clear();
-    }
-    glfwSwapBuffers(window_);
 }
 
 // --- the control bar, the side panel and the console -----------------------------------------
@@ -975,7 +1025,16 @@ void Session::DrawBar() {
 
     // First row: the clock, the script and the counts a developer watches.
     ImGui::AlignTextToFramePadding();
-    ImGui::Text("Clock %9.1f s", world.Now());
+    // Running labels (the clock, a script's wait, the redraw count) change at a reading
+    // pace, ten times a second of real time: each change costs a drawn frame. A paused
+    // clock shows its value at once (a step is seen as it is made).
+    if (paused_ || Clock::now() >= labelsDue_) {
+        labelsDue_ = Clock::now() + std::chrono::milliseconds(100);
+        clockLabel_ = world.Now();
+        waitLabel_ = script_.WaitLeft(world.Now());
+        redrawsLabel_ = screen_->Redraws();
+    }
+    ImGui::Text("Clock %9.1f s", clockLabel_);
     ImGui::SameLine();
     if (Button(paused_ ? "Run##pause" : "Pause##pause", "pause")) paused_ = !paused_;
     for (const double speed : kSpeeds) {
@@ -999,7 +1058,7 @@ void Session::DrawBar() {
         case ScriptPlayer::State::Running:
             if (script_.Waiting()) {
                 ImGui::Text("%s: line %llu, waiting %.1f s", script_.Name().c_str(),
-                            static_cast<unsigned long long>(script_.LineNumber()), script_.WaitLeft(world.Now()));
+                            static_cast<unsigned long long>(script_.LineNumber()), waitLabel_);
             } else {
                 ImGui::Text("%s: line %llu", script_.Name().c_str(),
                             static_cast<unsigned long long>(script_.LineNumber()));
@@ -1086,7 +1145,7 @@ void Session::DrawSide() {
     ImGui::Text("Plug-ins loaded: %zu", host_->LoadedPlugins());
     ImGui::Text("Pending: %zu timers, %zu world changes", world.PendingEvents(World::EventKind::Timer),
                 world.PendingEvents(World::EventKind::WorldChange));
-    ImGui::TextDisabled("Game screen redrawn %llu times", static_cast<unsigned long long>(screen_->Redraws()));
+    ImGui::TextDisabled("Game screen redrawn %llu times", static_cast<unsigned long long>(redrawsLabel_));
     ImGui::End();
 }
 
