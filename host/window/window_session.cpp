@@ -327,10 +327,9 @@ private:
     // What the window shows, a Dear ImGui draw list at a time (the settings window's last).
     struct ShownList {
         std::uint64_t hash = 0;
-        Rect area;  // the union of its clip rectangles: nothing it draws lies outside
+        Rect area;  // where it can draw (ListArea): nothing it draws lies outside
     };
     std::vector<ShownList> shown_;
-    std::uint64_t shownScreenRedraws_ = 0;
     int shownWidth_ = 0, shownHeight_ = 0;
     bool keptBackBuffer_ = false;  // a swap leaves the back buffer as it was: redraw only changes
     bool redrawAll_ = true;        // the window system lost what the window showed
