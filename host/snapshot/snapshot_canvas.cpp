@@ -358,6 +358,58 @@ void SnapshotCanvas::RestoreBackground() {
     cairo_surface_mark_dirty(impl_->surface);
 }
 
+void SnapshotCanvas::RestoreBackground(const PixelBox& box) {
+    if (impl_->background.empty()) return;
+    const int left = std::max(box.x, 0), top = std::max(box.y, 0);
+    const int right = std::min(box.x + box.w, impl_->width), bottom = std::min(box.y + box.h, impl_->height);
+    if (left >= right || top >= bottom) return;
+    cairo_surface_flush(impl_->surface);
+    unsigned char* data = cairo_image_surface_get_data(impl_->surface);
+    const auto stride = static_cast<std::size_t>(Stride());
+    const auto offset = static_cast<std::size_t>(left) * 4;
+    const auto bytes = static_cast<std::size_t>(right - left) * 4;
+    for (int y = top; y < bottom; ++y) {
+        const std::size_t row = static_cast<std::size_t>(y) * stride + offset;
+        std::memcpy(data + row, impl_->background.data() + row, bytes);
+    }
+    cairo_surface_mark_dirty_rectangle(impl_->surface, left, top, right - left, bottom - top);
+}
+
+PixelBox SnapshotCanvas::ChangedFromBackground() const {
+    if (impl_->background.empty()) return {};
+    cairo_surface_flush(impl_->surface);
+    const unsigned char* data = cairo_image_surface_get_data(impl_->surface);
+    const unsigned char* kept = impl_->background.data();
+    const auto stride = static_cast<std::size_t>(Stride());
+    const auto rowBytes = static_cast<std::size_t>(impl_->width) * 4;
+    int top = -1, bottom = -1, left = impl_->width, right = 0;
+    for (int y = 0; y < impl_->height; ++y) {
+        const unsigned char* row = data + static_cast<std::size_t>(y) * stride;
+        const unsigned char* keptRow = kept + static_cast<std::size_t>(y) * stride;
+        // Whole rows are compared first (most rows are the background's); only a changed
+        // row is searched for its first and last changed pixel.
+        if (std::memcmp(row, keptRow, rowBytes) == 0) continue;
+        if (top < 0) top = y;
+        bottom = y + 1;
+        int first = 0;
+        while (std::memcmp(row + first * 4, keptRow + first * 4, 4) == 0) ++first;
+        int last = impl_->width - 1;
+        while (std::memcmp(row + last * 4, keptRow + last * 4, 4) == 0) --last;
+        left = std::min(left, first);
+        right = std::max(right, last + 1);
+    }
+    if (top < 0) return {};
+    return {left, top, right - left, bottom - top};
+}
+
+PixelBox PixelBox::Union(const PixelBox& other) const {
+    if (other.Empty()) return *this;
+    if (Empty()) return other;
+    const int left = std::min(x, other.x), top = std::min(y, other.y);
+    const int right = std::max(x + w, other.x + other.w), bottom = std::max(y + h, other.y + other.h);
+    return {left, top, right - left, bottom - top};
+}
+
 const unsigned char* SnapshotCanvas::Pixels() const {
     cairo_surface_flush(impl_->surface);
     return cairo_image_surface_get_data(impl_->surface);

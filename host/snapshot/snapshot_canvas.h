@@ -10,6 +10,14 @@
 
 namespace vhost {
 
+// A rectangle of whole pixels: columns [x, x+w), rows [y, y+h).
+struct PixelBox {
+    int x = 0, y = 0, w = 0, h = 0;
+    bool Empty() const { return w <= 0 || h <= 0; }
+    // The smallest rectangle holding both (an empty one adds nothing).
+    PixelBox Union(const PixelBox& other) const;
+};
+
 class SnapshotCanvas final : public CanvasBase {
 public:
     // Creates the surface and paints a plain, dark, game-like background.
@@ -33,6 +41,11 @@ public:
     // (the background, once painted), RestoreBackground puts them back before the next frame.
     void KeepBackground();
     void RestoreBackground();
+    // The same for the rectangle `box` only (clipped to the screen).
+    void RestoreBackground(const PixelBox& box);
+    // The smallest rectangle holding every pixel that differs from the kept background
+    // (empty when none does, or when no background was kept).
+    PixelBox ChangedFromBackground() const;
     // The pixels: rows of Stride() bytes, each pixel a native-endian 32-bit word 0xAARRGGBB
     // (opaque; B, G, R, A in memory on little-endian machines).
     const unsigned char* Pixels() const;

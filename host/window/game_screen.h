@@ -1,6 +1,7 @@
 // The game screen of the window: the Cairo screen that `snapshot` draws, painted once with
 // its background and then redrawn only when a frame's canvas calls differ from the last
-// shown, and kept as an OpenGL texture that is uploaded again only after such a redraw.
+// shown, and kept as an OpenGL texture of which only the changed rectangle is uploaded
+// again after such a redraw.
 #pragma once
 
 #include <cstdint>
@@ -32,11 +33,16 @@ public:
     const SnapshotCanvas& Canvas() const { return canvas_; }
     std::uint64_t Redraws() const { return redraws_; }
     std::uint64_t Uploads() const { return uploads_; }
+    // Where the texture still differs from the screen (what Texture will upload).
+    PixelBox Stale() const { return stale_; }
+    // Where the screen now differs from its background (the frame's drawing).
+    PixelBox Drawn() const { return drawn_; }
 
 private:
     SnapshotCanvas canvas_;
     RecordingCanvas shown_;
-    bool uploaded_ = false;  // the texture holds the screen as it is now
+    PixelBox drawn_;  // where the shown frame differs from the background
+    PixelBox stale_;  // where the texture differs from the screen (a new texture is uploaded whole)
     unsigned int texture_ = 0;
     std::uint64_t redraws_ = 0;
     std::uint64_t uploads_ = 0;

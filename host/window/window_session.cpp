@@ -241,9 +241,11 @@ private:
     void DrawSide();
     void DrawSettings();
     void ShowGameScreen();
-    void Render();
-    std::uint64_t FrameSignature();
-    void RenderSettings();
+    void Render(const std::vector<Rect>& areas);
+    void DrawArea(const Rect* area);
+    bool ChangedAreas(std::vector<Rect>& areas);
+    void RenderSettings(const Rect* area);
+    bool ProbeKeptBackBuffer();
     bool Button(const char* label, const char* control = nullptr);
     void WriteLayout(const std::string& path);
     void Screenshot(const std::string& path);
@@ -302,6 +304,10 @@ private:
     float rating_ = 1000.0f;
     float ratingAfter_ = 0.0f;
     std::map<std::string, Rect> controls_;
+    Clock::time_point labelsDue_{};
+    double clockLabel_ = 0.0;
+    double waitLabel_ = 0.0;
+    std::uint64_t redrawsLabel_ = 0;
 
     // Test hooks.
     std::vector<HookStep> hooks_;
@@ -318,12 +324,22 @@ private:
     double cpuStart_ = 0.0;
     Clock::time_point wallStart_{};
     std::uint64_t framesAtStart_ = 0;
-    std::uint64_t shownSignature_ = 0;
-    bool redrawAll_ = true;       // the window system lost what the window showed
+    // What the window shows, a Dear ImGui draw list at a time (the settings window's last).
+    struct ShownList {
+        std::uint64_t hash = 0;
+        Rect area;  // where it can draw (ListArea): nothing it draws lies outside
+    };
+    std::vector<ShownList> shown_;
+    int shownWidth_ = 0, shownHeight_ = 0;
+    bool keptBackBuffer_ = false;  // a swap leaves the back buffer as it was: redraw only changes
+    bool redrawAll_ = true;        // the window system lost what the window showed
+    std::uint64_t partialFrames_ = 0;
+    PixelBox screenStale_;  // the part of the game screen uploaded this frame
     std::uint64_t glFrames_ = 0;  // frames drawn with GL (the others showed the same)
     double renderCpu_ = 0.0;      // CPU time spent in Render (GL and the swap)
     double renderCpuAtStart_ = 0.0;
     std::uint64_t glFramesAtStart_ = 0;
+    std::uint64_t partialFramesAtStart_ = 0;
 };
 
 bool Session::OpenWindow() {
@@ -367,6 +383,7 @@ bool Session::OpenWindow() {
     AddFonts(io, sans_, mono_);
     ImGui_ImplGlfw_InitForOpenGL(window_, true);  // chains to the callbacks installed above
     ImGui_ImplOpenGL2_Init();
+    keptBackBuffer_ = std::getenv("VANTREL_WINDOW_FULL_REDRAW") == nullptr && ProbeKeptBackBuffer();
     return true;
 }
 
@@ -609,19 +626,34 @@ void Session::Frame(double dt) {
     ShowGameScreen();
     ImGui::PopFont();
     ImGui::Render();
-    // A frame that would draw exactly what the window shows is not drawn again: with a
-    // software GL (Mesa's llvmpipe) drawing the window is most of a frame's cost.
-    const std::uint64_t signature = FrameSignature();
-    if (signature != shownSignature_ || redrawAll_ || !screenshotPath_.empty()) {
-        shownSignature_ = signature;
+    // A frame is drawn only where it differs from what the window shows, and not at all when
+    // it does not: with a software GL (Mesa's llvmpipe) drawing is most of a frame's cost.
+    std::vector<Rect> areas;
+    const bool changed = ChangedAreas(areas);
+    if (!changed && !redrawAll_ && !screenshotPath_.empty() && keptBackBuffer_) {
+        // The kept back buffer is what the window shows.
+        Screenshot(screenshotPath_);
+        screenshotPath_.clear();
+    } else if (changed || redrawAll_ || !screenshotPath_.empty()) {
+        // Without a kept back buffer every drawn frame is drawn whole.
+        const bool partial =
+            keptBackBuffer_ && !redrawAll_ && changed &&
+            !(areas.size() == 1 && areas[0].w >= static_cast<float>(layout_.width) && areas[0].h >= static_cast<float>(layout_.height));
+        if (!partial) areas.clear();
         redrawAll_ = false;
         const double renderStart = ProcessCpuSeconds();
-        Render();
+        Render(areas);
         renderCpu_ += ProcessCpuSeconds() - renderStart;
         ++glFrames_;
+        if (partial) ++partialFrames_;
     }
     ++renderedFrames_;
 }
+
+namespace {
+void ClipTo(ImDrawData* data, const Rect& area, std::vector<ImVec4>& saved);
+void Unclip(ImDrawData* data, const std::vector<ImVec4>& saved);
+}  // namespace
 
 // --- the game screen ------------------------------------------------------------------------
 
@@ -641,6 +673,7 @@ void Session::ShowGameScreen() {
         screen_->Show(latest_);
     }
     const Rect& r = layout_.screen;
+    screenStale_ = screen_->Stale();
     const auto texture = reinterpret_cast<ImTextureID>(static_cast<std::intptr_t>(screen_->Texture()));
     ImGui::GetBackgroundDrawList()->AddImage(texture, ImVec2(r.x, r.y), ImVec2(r.x + r.w, r.y + r.h));
 }
@@ -701,7 +734,7 @@ void Session::DrawSettings() {
 
 // The settings window's own Dear ImGui context drew its frame; its draw data is rendered
 // here, moved to its place in the window, with its font atlas uploaded to this GL context.
-void Session::RenderSettings() {
+void Session::RenderSettings(const Rect* area) {
     SettingsWindow* settings = host_->SettingsWindowIfMade();
     if (settings == nullptr || !host_->MenuOpen()) return;
     auto* context = reinterpret_cast<ImGuiContext*>(settings->Context());
@@ -731,7 +764,10 @@ void Session::RenderSettings() {
         data->DisplaySize = ImVec2(static_cast<float>(layout_.width), static_cast<float>(layout_.height));
         ImGui::SetCurrentContext(gui_);
         data->FramebufferScale = ImGui::GetIO().DisplayFramebufferScale;
+        std::vector<ImVec4> clips;
+        if (area != nullptr) ClipTo(data, *area, clips);
         ImGui_ImplOpenGL2_RenderDrawData(data);
+        if (area != nullptr) Unclip(data, clips);
         data->DisplayPos = pos;
         data->DisplaySize = size;
         data->FramebufferScale = scale;
@@ -749,55 +785,223 @@ std::uint64_t Mix(std::uint64_t seed, std::uint64_t value) {
     return seed ^ (value + 0x9e3779b97f4a7c15ULL + (seed << 6) + (seed >> 2));
 }
 
-std::uint64_t DrawDataSignature(const ImDrawData* data) {
-    if (data == nullptr || !data->Valid) return 0;
-    std::uint64_t seed = static_cast<std::uint64_t>(data->CmdListsCount);
+std::uint64_t ListHash(const ImDrawList* list) {
     const std::hash<std::string_view> hash;
-    for (int l = 0; l < data->CmdListsCount; ++l) {
-        const ImDrawList* list = data->CmdLists[l];
-        seed = Mix(seed, hash(std::string_view(reinterpret_cast<const char*>(list->VtxBuffer.Data),
-                                               static_cast<std::size_t>(list->VtxBuffer.size_in_bytes()))));
-        seed = Mix(seed, hash(std::string_view(reinterpret_cast<const char*>(list->IdxBuffer.Data),
-                                               static_cast<std::size_t>(list->IdxBuffer.size_in_bytes()))));
-        for (const ImDrawCmd& cmd : list->CmdBuffer) {
-            seed = Mix(seed, reinterpret_cast<std::uintptr_t>(cmd.TextureId));
-            seed = Mix(seed, cmd.ElemCount);
-            seed = Mix(seed, std::hash<float>{}(cmd.ClipRect.x + 3.0f * cmd.ClipRect.y + 7.0f * cmd.ClipRect.z +
-                                               11.0f * cmd.ClipRect.w));
-        }
+    std::uint64_t seed = hash(std::string_view(reinterpret_cast<const char*>(list->VtxBuffer.Data),
+                                               static_cast<std::size_t>(list->VtxBuffer.size_in_bytes())));
+    seed = Mix(seed, hash(std::string_view(reinterpret_cast<const char*>(list->IdxBuffer.Data),
+                                           static_cast<std::size_t>(list->IdxBuffer.size_in_bytes()))));
+    for (const ImDrawCmd& cmd : list->CmdBuffer) {
+        seed = Mix(seed, reinterpret_cast<std::uintptr_t>(cmd.TextureId));
+        seed = Mix(seed, cmd.ElemCount);
+        seed = Mix(seed, std::hash<float>{}(cmd.ClipRect.x + 3.0f * cmd.ClipRect.y + 7.0f * cmd.ClipRect.z +
+                                           11.0f * cmd.ClipRect.w));
     }
     return seed;
 }
 
+// The smallest whole-pixel rectangle holding both (an empty one adds nothing).
+Rect Union(const Rect& a, const Rect& b) {
+    if (b.w <= 0 || b.h <= 0) return a;
+    if (a.w <= 0 || a.h <= 0) return b;
+    const float left = std::min(a.x, b.x), top = std::min(a.y, b.y);
+    return {left, top, std::max(a.x + a.w, b.x + b.w) - left, std::max(a.y + a.h, b.y + b.h) - top};
+}
+
+Rect Intersect(const Rect& a, const Rect& b) {
+    const float left = std::max(a.x, b.x), top = std::max(a.y, b.y);
+    const float right = std::min(a.x + a.w, b.x + b.w), bottom = std::min(a.y + a.h, b.y + b.h);
+    if (right <= left || bottom <= top) return {};
+    return {left, top, right - left, bottom - top};
+}
+
+Rect Outward(const Rect& r) {
+    const float left = std::floor(r.x), top = std::floor(r.y);
+    return {left, top, std::ceil(r.x + r.w) - left, std::ceil(r.y + r.h) - top};
+}
+
+// Where a draw list can draw, in window coordinates: inside both its vertices' bounds and
+// its clip rectangles (a window's frame is clipped to the whole display, not to the
+// window). A draw data's coordinates are `toWindow` away from the window's.
+Rect ListArea(const ImDrawList* list, ImVec2 toWindow) {
+    if (list->VtxBuffer.Size == 0) return {};
+    ImVec2 min = list->VtxBuffer[0].pos, max = min;
+    for (const ImDrawVert& v : list->VtxBuffer) {
+        min = ImVec2(std::min(min.x, v.pos.x), std::min(min.y, v.pos.y));
+        max = ImVec2(std::max(max.x, v.pos.x), std::max(max.y, v.pos.y));
+    }
+    Rect clips;
+    for (const ImDrawCmd& cmd : list->CmdBuffer) {
+        clips = Union(clips, Rect{cmd.ClipRect.x, cmd.ClipRect.y, cmd.ClipRect.z - cmd.ClipRect.x, cmd.ClipRect.w - cmd.ClipRect.y});
+    }
+    const Rect drawn = Intersect(Rect{min.x, min.y, max.x - min.x, max.y - min.y}, clips);
+    return Outward(Rect{drawn.x + toWindow.x, drawn.y + toWindow.y, drawn.w, drawn.h});
+}
+
+// Narrows every clip rectangle of `data` to `area` (window coordinates), keeping the old
+// ones in `saved` for Unclip. The backend skips commands whose rectangle ends up empty.
+void ClipTo(ImDrawData* data, const Rect& area, std::vector<ImVec4>& saved) {
+    saved.clear();
+    const ImVec2 off = data->DisplayPos;  // the backend draws clip point c at c - DisplayPos
+    for (int l = 0; l < data->CmdListsCount; ++l) {
+        for (ImDrawCmd& cmd : data->CmdLists[l]->CmdBuffer) {
+            saved.push_back(cmd.ClipRect);
+            ImVec4& c = cmd.ClipRect;
+            c.x = std::max(c.x, area.x + off.x);
+            c.y = std::max(c.y, area.y + off.y);
+            c.z = std::max(c.x, std::min(c.z, area.x + area.w + off.x));
+            c.w = std::max(c.y, std::min(c.w, area.y + area.h + off.y));
+        }
+    }
+}
+
+void Unclip(ImDrawData* data, const std::vector<ImVec4>& saved) {
+    std::size_t i = 0;
+    for (int l = 0; l < data->CmdListsCount; ++l) {
+        for (ImDrawCmd& cmd : data->CmdLists[l]->CmdBuffer) cmd.ClipRect = saved[i++];
+    }
+}
+
 }  // namespace
 
-// What the window would show: both Dear ImGui frames, the game screen's content and the size.
-std::uint64_t Session::FrameSignature() {
-    std::uint64_t seed = DrawDataSignature(ImGui::GetDrawData());
+namespace {
+
+// Adds `r` to the areas to draw. It is merged with an area when their bounding rectangle
+// is no larger than the two apart, so that an L of changes does not become a large box;
+// areas may overlap (drawing a place twice shows the same). Past four areas they become
+// one, as each area is a pass over every draw list.
+void AddArea(std::vector<Rect>& areas, Rect r) {
+    if (r.w <= 0 || r.h <= 0) return;
+    const auto size = [](const Rect& a) { return a.w * a.h; };
+    for (bool merged = true; merged;) {
+        merged = false;
+        for (auto it = areas.begin(); it != areas.end(); ++it) {
+            const Rect both = Union(r, *it);
+            if (size(both) <= size(r) + size(*it)) {
+                r = both;
+                areas.erase(it);
+                merged = true;
+                break;
+            }
+        }
+    }
+    areas.push_back(r);
+    if (areas.size() > 4) {
+        Rect all;
+        for (const Rect& a : areas) all = Union(all, a);
+        areas.assign(1, all);
+    }
+}
+
+}  // namespace
+
+// Whether the window would show anything other than it shows, and where: the draw lists
+// of both Dear ImGui frames that changed (where they drew before and where they draw now)
+// and the part of the game screen uploaded this frame. A change of size or of the number
+// of lists (a window or a popup opening or closing) takes the whole window.
+bool Session::ChangedAreas(std::vector<Rect>& areas) {
+    std::vector<ShownList> now;
+    now.reserve(shown_.size());
+    const auto collect = [&now](const ImDrawData* data, ImVec2 toWindow, std::uint64_t salt) {
+        if (data == nullptr || !data->Valid) return;
+        for (int l = 0; l < data->CmdListsCount; ++l) {
+            now.push_back({Mix(ListHash(data->CmdLists[l]), salt), ListArea(data->CmdLists[l], toWindow)});
+        }
+    };
+    collect(ImGui::GetDrawData(), ImVec2(0, 0), 0);
     if (SettingsWindow* settings = host_->SettingsWindowIfMade(); settings != nullptr && host_->MenuOpen()) {
         ImGui::SetCurrentContext(reinterpret_cast<ImGuiContext*>(settings->Context()));
-        seed = Mix(seed, DrawDataSignature(ImGui::GetDrawData()) | 1);
+        const ImDrawData* data = ImGui::GetDrawData();
+        if (data != nullptr) {
+            collect(data, ImVec2(layout_.settings.x - data->DisplayPos.x, layout_.settings.y - data->DisplayPos.y), 1);
+        }
         ImGui::SetCurrentContext(gui_);
     }
     int w = 0, h = 0;
     glfwGetFramebufferSize(window_, &w, &h);
-    seed = Mix(seed, screen_->Redraws());
-    return Mix(seed, (static_cast<std::uint64_t>(w) << 32) | static_cast<std::uint32_t>(h));
+    const Rect window{0, 0, static_cast<float>(layout_.width), static_cast<float>(layout_.height)};
+
+    areas.clear();
+    if (now.size() != shown_.size() || w != shownWidth_ || h != shownHeight_) {
+        areas.push_back(window);
+    } else {
+        for (std::size_t i = 0; i < now.size(); ++i) {
+            if (now[i].hash == shown_[i].hash) continue;
+            AddArea(areas, Intersect(now[i].area, window));
+            AddArea(areas, Intersect(shown_[i].area, window));
+        }
+    }
+    if (!screenStale_.Empty()) {
+        // The uploaded texels, scaled into the screen's place, with two pixels more on each
+        // side for the bilinear filter's reach.
+        const Rect& r = layout_.screen;
+        const float sx = r.w / static_cast<float>(screen_->Width()), sy = r.h / static_cast<float>(screen_->Height());
+        const Rect texels{r.x + static_cast<float>(screenStale_.x) * sx - 2.0f, r.y + static_cast<float>(screenStale_.y) * sy - 2.0f,
+                          static_cast<float>(screenStale_.w) * sx + 4.0f, static_cast<float>(screenStale_.h) * sy + 4.0f};
+        AddArea(areas, Intersect(Intersect(Outward(texels), r), window));
+        screenStale_ = {};
+    }
+    shown_ = std::move(now);
+    shownWidth_ = w;
+    shownHeight_ = h;
+    return !areas.empty();
 }
 
-void Session::Render() {
+// Whether the back buffer keeps what was drawn into it across a swap (a software GL
+// copies it to the window; a GPU driver may hand over another buffer). Two clears of
+// different grey, each swapped and read back: both must read back as drawn.
+bool Session::ProbeKeptBackBuffer() {
+    bool kept = true;
+    for (const int grey : {40, 200}) {
+        const float g = static_cast<float>(grey) / 255.0f;
+        glClearColor(g, g, g, 1.0f);
+        glClear(GL_COLOR_BUFFER_BIT);
+        glfwSwapBuffers(window_);
+        std::array<unsigned char, 4> pixel{};
+        glReadBuffer(GL_BACK);
+        glReadPixels(0, 0, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, pixel.data());
+        kept = kept && std::abs(static_cast<int>(pixel[0]) - grey) <= 1;
+    }
+    return kept;
+}
+
+// Draws the frame: whole when `areas` is empty, else only inside each of them.
+void Session::Render(const std::vector<Rect>& areas) {
     int fbWidth = 0, fbHeight = 0;
     glfwGetFramebufferSize(window_, &fbWidth, &fbHeight);
     glViewport(0, 0, fbWidth, fbHeight);
     glClearColor(0.08f, 0.08f, 0.09f, 1.0f);
-    glClear(GL_COLOR_BUFFER_BIT);
-    RenderSettings();
-    ImGui_ImplOpenGL2_RenderDrawData(ImGui::GetDrawData());
+    if (areas.empty()) {
+        DrawArea(nullptr);
+    } else {
+        for (const Rect& area : areas) DrawArea(&area);
+    }
     if (!screenshotPath_.empty()) {
         Screenshot(screenshotPath_);
         screenshotPath_.clear();
     }
     glfwSwapBuffers(window_);
+}
+
+// Clears and draws the window, or only `area` of it: the rest of the kept back buffer
+// already shows the same.
+void Session::DrawArea(const Rect* area) {
+    if (area != nullptr) {
+        int fbWidth = 0, fbHeight = 0;
+        glfwGetFramebufferSize(window_, &fbWidth, &fbHeight);
+        const ImVec2 scale = ImGui::GetIO().DisplayFramebufferScale;
+        glEnable(GL_SCISSOR_TEST);
+        glScissor(static_cast<int>(area->x * scale.x), static_cast<int>(static_cast<float>(fbHeight) - (area->y + area->h) * scale.y),
+                  static_cast<int>(area->w * scale.x), static_cast<int>(area->h * scale.y));
+    }
+    glClear(GL_COLOR_BUFFER_BIT);
+    glDisable(GL_SCISSOR_TEST);
+    RenderSettings(area);
+    ImDrawData* data = ImGui::GetDrawData();
+    std::vector<ImVec4> saved;
+    if (area != nullptr) ClipTo(data, *area, saved);
+    ImGui_ImplOpenGL2_RenderDrawData(data);
+    if (area != nullptr) Unclip(data, saved);
 }
 
 // --- the control bar, the side panel and the console -----------------------------------------
@@ -820,7 +1024,16 @@ void Session::DrawBar() {
 
     // First row: the clock, the script and the counts a developer watches.
     ImGui::AlignTextToFramePadding();
-    ImGui::Text("Clock %9.1f s", world.Now());
+    // Running labels (the clock, a script's wait, the redraw count) change at a reading
+    // pace, ten times a second of real time: each change costs a drawn frame. A paused
+    // clock shows its value at once (a step is seen as it is made).
+    if (paused_ || Clock::now() >= labelsDue_) {
+        labelsDue_ = Clock::now() + std::chrono::milliseconds(100);
+        clockLabel_ = world.Now();
+        waitLabel_ = script_.WaitLeft(world.Now());
+        redrawsLabel_ = screen_->Redraws();
+    }
+    ImGui::Text("Clock %9.1f s", clockLabel_);
     ImGui::SameLine();
     if (Button(paused_ ? "Run##pause" : "Pause##pause", "pause")) paused_ = !paused_;
     for (const double speed : kSpeeds) {
@@ -844,7 +1057,7 @@ void Session::DrawBar() {
         case ScriptPlayer::State::Running:
             if (script_.Waiting()) {
                 ImGui::Text("%s: line %llu, waiting %.1f s", script_.Name().c_str(),
-                            static_cast<unsigned long long>(script_.LineNumber()), script_.WaitLeft(world.Now()));
+                            static_cast<unsigned long long>(script_.LineNumber()), waitLabel_);
             } else {
                 ImGui::Text("%s: line %llu", script_.Name().c_str(),
                             static_cast<unsigned long long>(script_.LineNumber()));
@@ -931,7 +1144,7 @@ void Session::DrawSide() {
     ImGui::Text("Plug-ins loaded: %zu", host_->LoadedPlugins());
     ImGui::Text("Pending: %zu timers, %zu world changes", world.PendingEvents(World::EventKind::Timer),
                 world.PendingEvents(World::EventKind::WorldChange));
-    ImGui::TextDisabled("Game screen redrawn %llu times", static_cast<unsigned long long>(screen_->Redraws()));
+    ImGui::TextDisabled("Game screen redrawn %llu times", static_cast<unsigned long long>(redrawsLabel_));
     ImGui::End();
 }
 
@@ -1062,6 +1275,8 @@ void Session::RunHooks(ImGuiIO& io) {
             return;
         } else if (step.verb == "screenshot") {
             screenshotPath_ = step.rest;
+        } else if (step.verb == "redraw") {
+            redrawAll_ = true;  // the next frame is drawn whole, as after an expose
         } else if (step.verb == "layout") {
             WriteLayout(step.rest);
         } else if (step.verb == "cpu") {
@@ -1073,6 +1288,7 @@ void Session::RunHooks(ImGuiIO& io) {
                 framesAtStart_ = renderedFrames_;
                 renderCpuAtStart_ = renderCpu_;
                 glFramesAtStart_ = glFrames_;
+                partialFramesAtStart_ = partialFrames_;
             } else if (step.rest.rfind("report ", 0) == 0) {
                 const double cpu = ProcessCpuSeconds() - cpuStart_;
                 const double wall = std::chrono::duration<double>(Clock::now() - wallStart_).count();
@@ -1084,9 +1300,11 @@ void Session::RunHooks(ImGuiIO& io) {
                     << fmt::format("gl_cpu_ms_per_frame {:.3f}\n",
                                    frames > 0 ? 1000.0 * render / static_cast<double>(frames) : 0.0)
                     << fmt::format("frames {}\ncpu_seconds {:.4f}\nwall_seconds {:.4f}\ncpu_ms_per_frame {:.3f}\n"
-                                   "cpu_share_percent {:.2f}\nscreen_redraws {}\ngl_frames {}\n",
+                                   "cpu_share_percent {:.2f}\nscreen_redraws {}\ngl_frames {}\n"
+                                   "partial_gl_frames {}\n",
                                    frames, cpu, wall, frames > 0 ? 1000.0 * cpu / static_cast<double>(frames) : 0.0,
-                                   wall > 0 ? 100.0 * cpu / wall : 0.0, screen_->Redraws(), glFrames_ - glFramesAtStart_);
+                                   wall > 0 ? 100.0 * cpu / wall : 0.0, screen_->Redraws(), glFrames_ - glFramesAtStart_,
+                                   partialFrames_ - partialFramesAtStart_);
             }
         } else if (step.verb == "script") {
             if (script_.Running()) return;

@@ -37,7 +37,9 @@ struct WindowOptions {
 //                     box and sliders and the named controls, the clock and its speed
 //   script            wait until the script has ended     close   close the window
 //   cpu start         cpu report FILE: CPU time per frame and share of a core since the start
-// and VANTREL_WINDOW_SIZE=WxH opens the window at that size (default 1600x900).
+//   redraw            draw the next frame whole (frames are drawn only where they changed)
+// VANTREL_WINDOW_SIZE=WxH opens the window at that size (default 1600x900), and
+// VANTREL_WINDOW_FULL_REDRAW (any value) draws every changed frame whole, for comparison.
 int RunWindowSession(const WindowOptions& options);
 
 }  // namespace vhost

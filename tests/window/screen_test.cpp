@@ -29,6 +29,8 @@ TEST(GameScreenTest, RedrawsOnlyChangedFramesEachFromTheBackgroundWithAFreshPen)
     frame.FillBox(Vector2{20, 20});
     EXPECT_TRUE(screen.Show(frame));
     EXPECT_TRUE(Same(screen.Canvas().PixelAt(15, 15), Rgba{255, 0, 0, 255}));
+    const PixelBox first = screen.Drawn();  // only this rectangle is uploaded again
+    EXPECT_EQ(std::vector<int>({first.x, first.y, first.w, first.h}), std::vector<int>({10, 10, 20, 20}));
 
     frame.Clear();  // the same calls again: nothing to redraw
     frame.SetColor(255, 0, 0, 255);
@@ -44,6 +46,8 @@ TEST(GameScreenTest, RedrawsOnlyChangedFramesEachFromTheBackgroundWithAFreshPen)
     EXPECT_TRUE(screen.Show(frame));
     EXPECT_TRUE(Same(screen.Canvas().PixelAt(15, 15), fresh.PixelAt(15, 15)));
     EXPECT_TRUE(Same(screen.Canvas().PixelAt(55, 55), Rgba{255, 255, 255, 255}));
+    const PixelBox stale = screen.Stale();  // the old box taken off and the new one drawn
+    EXPECT_EQ(std::vector<int>({stale.x, stale.y, stale.w, stale.h}), std::vector<int>({10, 10, 50, 50}));
 
     // The same place given as whole numbers is a different call; a NaN position is the
     // same as itself (a frame that sets one must not count as changed every time).

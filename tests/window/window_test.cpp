@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -80,6 +81,22 @@ struct Picture {
             }
         }
         return best;
+    }
+    // Whether both pictures have the same pixels in the rectangle (x, y, w, h).
+    bool SameAs(const Picture& other, const std::vector<float>& rect) const {
+        cairo_surface_flush(surface.get());
+        cairo_surface_flush(other.surface.get());
+        const int x0 = static_cast<int>(rect.at(0)), y0 = static_cast<int>(rect.at(1));
+        const int x1 = x0 + static_cast<int>(rect.at(2)), y1 = y0 + static_cast<int>(rect.at(3));
+        const int stride = cairo_image_surface_get_stride(surface.get());
+        for (int y = y0; y < y1; ++y) {
+            const std::size_t row = static_cast<std::size_t>(y) * static_cast<std::size_t>(stride) + static_cast<std::size_t>(x0) * 4;
+            if (std::memcmp(cairo_image_surface_get_data(surface.get()) + row,
+                            cairo_image_surface_get_data(other.surface.get()) + row, static_cast<std::size_t>(x1 - x0) * 4) != 0) {
+                return false;
+            }
+        }
+        return true;
     }
 };
 
@@ -187,6 +204,11 @@ TEST_F(WindowTest, PanelCheckboxAndSliderDrivenWithTheMouseHideAndMoveTheTable) 
         // Drag the left slider to the middle: the table follows to x = 960.
         "\nmouse slider1 0.05\nframes 2\npress\nframes 2\nmouse slider1 0.3\nframes 2\nmouse slider1 0.5\nframes 2\n"
         "release\nframes 4\nscreenshot " + Path("moved.png") +
+        // The window is drawn again only where it changed: drawn whole, it must look the same
+        // (the mouse moved off the panel first, so that no tooltip comes or goes between; the
+        // game screen is compared, the panel's hover shading may still settle).
+        "\nmouse 400 800\nframes 6\nlayout " + Path("layout-moved") + "\nscreenshot " + Path("moved-parts.png") +
+        "\nframes 2\nredraw\nscreenshot " + Path("moved-whole.png") +
         // Click the check box: the table goes.
         "\nmouse checkbox\nframes 2\npress\nframes 2\nrelease\nframes 4\nscreenshot " + Path("off.png") +
         "\nframes 1\nclose\n";
@@ -198,6 +220,11 @@ TEST_F(WindowTest, PanelCheckboxAndSliderDrivenWithTheMouseHideAndMoveTheTable) 
     const Picture moved = ReadPng(Path("moved.png"));
     EXPECT_LE(TableBrightness(moved, map, 10, 350), kBackgroundAtMost);
     EXPECT_GE(TableBrightness(moved, map, 960, 350), kTableAtLeast);
+    const auto movedLayout = ReadLayout(Path("layout-moved"));
+    const Picture parts = ReadPng(Path("moved-parts.png"));
+    const Picture whole = ReadPng(Path("moved-whole.png"));
+    ASSERT_EQ(whole.Width(), parts.Width());
+    EXPECT_TRUE(parts.SameAs(whole, movedLayout.at("screen")));
     EXPECT_LE(TableBrightness(ReadPng(Path("off.png")), map, 960, 350), kBackgroundAtMost);
 
     const std::string config = run.Config();
