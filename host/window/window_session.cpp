@@ -59,6 +59,13 @@ struct Rect {
     bool Contains(ImVec2 p) const { return p.x >= x && p.y >= y && p.x < x + w && p.y < y + h; }
 };
 
+// Begins an ImGui window fixed at `area`: the layout, not the user, places the panels.
+void BeginPanel(const char* name, const Rect& area, ImGuiWindowFlags flags) {
+    ImGui::SetNextWindowPos(ImVec2(area.x, area.y));
+    ImGui::SetNextWindowSize(ImVec2(area.w, area.h));
+    ImGui::Begin(name, nullptr, flags | ImGuiWindowFlags_NoMove | ImGuiWindowFlags_NoSavedSettings);
+}
+
 struct Layout {
     int width = 0, height = 0;
     Rect bar, game, screen, settings, side, console;  // screen: the game screen inside `game`, aspect kept
@@ -683,10 +690,7 @@ void Session::ShowGameScreen() {
 void Session::DrawSettings() {
     if (!host_->MenuOpen()) {
         const Rect& r = layout_.settings;
-        ImGui::SetNextWindowPos(ImVec2(r.x, r.y));
-        ImGui::SetNextWindowSize(ImVec2(r.w, r.h));
-        ImGui::Begin("##settings_closed", nullptr,
-                     ImGuiWindowFlags_NoDecoration | ImGuiWindowFlags_NoMove | ImGuiWindowFlags_NoSavedSettings);
+        BeginPanel("##settings_closed", r, ImGuiWindowFlags_NoDecoration);
         ImGui::TextDisabled("The settings window is closed.");
         ImGui::TextDisabled("Open it with the Settings button or vantrel_show_menu.");
         ImGui::End();
@@ -723,10 +727,7 @@ void Session::DrawSettings() {
     ImGui::SetCurrentContext(gui_);
     if (!drawn.ok()) {
         const Rect& s = layout_.settings;
-        ImGui::SetNextWindowPos(ImVec2(s.x, s.y));
-        ImGui::SetNextWindowSize(ImVec2(s.w, s.h));
-        ImGui::Begin("##settings_missing", nullptr,
-                     ImGuiWindowFlags_NoDecoration | ImGuiWindowFlags_NoMove | ImGuiWindowFlags_NoSavedSettings);
+        BeginPanel("##settings_missing", s, ImGuiWindowFlags_NoDecoration);
         ImGui::TextDisabled("%s", drawn.message.c_str());
         ImGui::End();
     }
@@ -1015,11 +1016,7 @@ bool Session::Button(const char* label, const char* control) {
 
 void Session::DrawBar() {
     const Rect& r = layout_.bar;
-    ImGui::SetNextWindowPos(ImVec2(r.x, r.y));
-    ImGui::SetNextWindowSize(ImVec2(r.w, r.h));
-    ImGui::Begin("##bar", nullptr,
-                 ImGuiWindowFlags_NoDecoration | ImGuiWindowFlags_NoMove | ImGuiWindowFlags_NoSavedSettings |
-                     ImGuiWindowFlags_NoScrollWithMouse);
+    BeginPanel("##bar", r, ImGuiWindowFlags_NoDecoration | ImGuiWindowFlags_NoScrollWithMouse);
     World& world = host_->world();
 
     // First row: the clock, the script and the counts a developer watches.
@@ -1135,11 +1132,7 @@ void Session::DrawBar() {
 
 void Session::DrawSide() {
     const Rect& r = layout_.side;
-    ImGui::SetNextWindowPos(ImVec2(r.x, r.y));
-    ImGui::SetNextWindowSize(ImVec2(r.w, r.h));
-    ImGui::Begin("Session", nullptr,
-                 ImGuiWindowFlags_NoMove | ImGuiWindowFlags_NoResize | ImGuiWindowFlags_NoCollapse |
-                     ImGuiWindowFlags_NoSavedSettings);
+    BeginPanel("Session", r, ImGuiWindowFlags_NoResize | ImGuiWindowFlags_NoCollapse);
     World& world = host_->world();
     ImGui::Text("Plug-ins loaded: %zu", host_->LoadedPlugins());
     ImGui::Text("Pending: %zu timers, %zu world changes", world.PendingEvents(World::EventKind::Timer),
@@ -1150,11 +1143,7 @@ void Session::DrawSide() {
 
 void Session::DrawConsole() {
     const Rect& r = layout_.console;
-    ImGui::SetNextWindowPos(ImVec2(r.x, r.y));
-    ImGui::SetNextWindowSize(ImVec2(r.w, r.h));
-    ImGui::Begin("Console", nullptr,
-                 ImGuiWindowFlags_NoMove | ImGuiWindowFlags_NoResize | ImGuiWindowFlags_NoCollapse |
-                     ImGuiWindowFlags_NoSavedSettings);
+    BeginPanel("Console", r, ImGuiWindowFlags_NoResize | ImGuiWindowFlags_NoCollapse);
     ImGui::PushFont(mono_);
     const float inputHeight = ImGui::GetFrameHeightWithSpacing();
     ImGui::BeginChild("##output", ImVec2(0, -inputHeight), false, ImGuiWindowFlags_HorizontalScrollbar);
