@@ -53,7 +53,7 @@ TEST(ClassShape, VirtualTablesKeepTheirOrder) {
 }
 
 TEST(ClassShape, HostBaseIsAtTheStartOfTheObject) {
-    testhost::FakeHost host;
+    vtest::FakeHost host;
     auto* owner = reinterpret_cast<std::shared_ptr<Vantrel>*>(getPlugin());
     Vantrel* plugin = owner->get();
     EXPECT_EQ(static_cast<void*>(static_cast<BakkesModPlugin*>(plugin)), static_cast<void*>(plugin));

@@ -74,8 +74,8 @@ protected:
     }
 
     std::string Evening() {
-        rtest::LogText log;
-        for (const std::string& m : rtest::ReadLines(std::string(VANTREL_EXAMPLES_DIR) + "/evening.messages")) log.Line(m, 7);
+        vtest::LogText log;
+        for (const std::string& m : vtest::ReadLines(std::string(VANTREL_EXAMPLES_DIR) + "/evening.messages")) log.Line(m, 7);
         return log.str();
     }
 

@@ -11,8 +11,8 @@
 namespace {
 
 using namespace vantrel::report;
-using rtest::LogText;
-using rtest::Read;
+using vtest::LogText;
+using vtest::Read;
 using ::testing::ElementsAre;
 
 // "session mode result before>after" per match, with "?" for an unknown rating after.
@@ -38,7 +38,7 @@ const std::string kLimit120 = "Check MMR Update: maxRetries reached the limit (1
 
 LogText Examples(const std::string& name) {
     LogText log;
-    for (const std::string& message : rtest::ReadLines(std::string(VANTREL_EXAMPLES_DIR) + "/" + name + ".messages")) {
+    for (const std::string& message : vtest::ReadLines(std::string(VANTREL_EXAMPLES_DIR) + "/" + name + ".messages")) {
         log.Line(message, 7);
     }
     return log;

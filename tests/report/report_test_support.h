@@ -1,14 +1,14 @@
 // Building logs for the report's tests: messages with time stamps in front.
 #pragma once
 
-#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "history.h"
+#include "text.h"
 
-namespace rtest {
+namespace vtest {
 
 // A log written line by line, the clock advancing as asked.
 class LogText {
@@ -47,11 +47,4 @@ inline vantrel::report::History Read(const std::string& text) {
     return vantrel::report::ReadHistory(in);
 }
 
-inline std::vector<std::string> ReadLines(const std::string& path) {
-    std::ifstream in(path);
-    std::vector<std::string> lines;
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
-}
-
-}  // namespace rtest
+}  // namespace vtest
