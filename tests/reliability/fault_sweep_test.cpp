@@ -18,8 +18,8 @@
 
 #include "calls.h"
 #include "host_output.h"
-#include "text.h"
 #include "run_host.h"
+#include "text.h"
 
 namespace {
 

@@ -3,14 +3,13 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <sstream>
 
 #include "host.h"
-#include "in_process_host.h"
 #include "host_output.h"
+#include "in_process_host.h"
 #include "process.h"
-#include "text.h"
 #include "run_host.h"
+#include "text.h"
 
 namespace {
 

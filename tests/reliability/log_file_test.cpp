@@ -12,8 +12,8 @@
 #include <sstream>
 
 #include "host.h"
-#include "in_process_host.h"
 #include "host_output.h"
+#include "in_process_host.h"
 #include "run_host.h"
 
 namespace {

@@ -9,12 +9,11 @@
 #include <imgui.h>
 
 #include <functional>
-#include <sstream>
 
 #include "gui/settings_window.h"
 #include "host.h"
-#include "in_process_host.h"
 #include "host_output.h"
+#include "in_process_host.h"
 #include "text.h"
 
 namespace {

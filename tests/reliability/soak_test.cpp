@@ -17,8 +17,8 @@
 #include <fmt/format.h>
 
 #include "host.h"
-#include "in_process_host.h"
 #include "host_output.h"
+#include "in_process_host.h"
 #include "process.h"
 #include "text.h"
 
@@ -132,6 +132,8 @@ TEST(Soak, TenVirtualHoursOfMatches) {
     }
     const std::uint64_t heapAtEnd = vtest::HeapBytesInUse();
     const std::uint64_t rssAtEnd = vtest::StatusKilobytes("VmRSS");
+    // Counted while the plug-in is still loaded, as at the warm-up: its log is one of them.
+    const std::size_t filesAtEnd = vtest::OpenFileDescriptors();
 
     run("echo @@frame");
     run("frame");
@@ -167,7 +169,7 @@ TEST(Soak, TenVirtualHoursOfMatches) {
               << rssAtWarmUp << " -> " << rssAtEnd << " kB, VmHWM " << vtest::StatusKilobytes("VmHWM") << " kB\n";
     EXPECT_LE(heapAtEnd, heapAtWarmUp + kHeapGrowthBound);
     EXPECT_LE(rssAtEnd, rssAtWarmUp + kRssGrowthBound);
-    EXPECT_EQ(vtest::OpenFileDescriptors(), filesAtWarmUp);
+    EXPECT_EQ(filesAtEnd, filesAtWarmUp);
 }
 
 }  // namespace
