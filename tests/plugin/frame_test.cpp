@@ -208,9 +208,7 @@ TEST_F(StartUp, EmptyMessageEndsInTheSeparator) {
     Vantrel& plugin = host.Load();
     plugin.Log("");
     plugin.Log("two\nlines");
-    std::stringstream content;
-    content << std::ifstream("VantrelLog.txt").rdbuf();
-    const std::string text = content.str();
+    const std::string text = vtest::ReadFile("VantrelLog.txt");
     ASSERT_EQ(text.size(), 22u + 1u + 22u + 10u);
     EXPECT_EQ(text.substr(19, 4), " - \n");
     EXPECT_EQ(text.substr(23 + 19), " - two\nlines\n");

@@ -117,9 +117,7 @@ TEST_F(LogStamp, EachLineCarriesTheSecondItWasWrittenIn) {
     logNow("three");
     logNow("four");
 
-    std::ifstream in(dir_ / "VantrelLog.txt");
-    std::vector<std::string> lines;
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    std::vector<std::string> lines = vtest::ReadLines(dir_ / "VantrelLog.txt");
     ASSERT_GE(lines.size(), 4u);
     lines.erase(lines.begin(), lines.end() - 4);  // start-up lines
     const char* messages[] = {"one", "two", "three", "four"};

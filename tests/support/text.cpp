@@ -54,6 +54,7 @@ std::vector<std::string> ReadLines(const std::filesystem::path& path) { return L
 
 std::string ReadFile(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
+    if (!in) return {};
     std::ostringstream text;
     text << in.rdbuf();
     return text.str();
