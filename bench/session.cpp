@@ -15,8 +15,14 @@ Session::Session(bool load) {
     std::string pattern = (std::filesystem::temp_directory_path() / "vantrel-bench-XXXXXX").string();
     if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("cannot make a temporary directory");
     dir_ = pattern;
-    host_ = std::make_unique<vhost::Host>(vhost::HostOptions{
-        .pluginPath = {}, .workdir = dir_, .configPath = {}, .loadPlugin = load, .out = &out_, .err = &err_});
+    vhost::HostOptions options;
+    options.pluginPath = {};
+    options.workdir = dir_;
+    options.configPath = {};
+    options.loadPlugin = load;
+    options.out = &out_;
+    options.err = &err_;
+    host_ = std::make_unique<vhost::Host>(options);
     const vhost::CommandResult started = host_->Start();
     if (!started.ok()) throw std::runtime_error("host start: " + started.message);
 }
