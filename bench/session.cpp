@@ -16,9 +16,9 @@ Session::Session(bool load) {
     if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("cannot make a temporary directory");
     dir_ = pattern;
     vhost::HostOptions options;
-    options.pluginPath = {};
+    options.pluginPath = std::filesystem::path();
     options.workdir = dir_;
-    options.configPath = {};
+    options.configPath = std::filesystem::path();
     options.loadPlugin = load;
     options.out = &out_;
     options.err = &err_;
