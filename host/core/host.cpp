@@ -12,14 +12,11 @@
 
 #include <fmt/format.h>
 
+#include "script_player.h"
+#include "stop_request.h"
+
 #include <pluginsdk/backend.h>
 
-#if defined(VHOST_HAVE_SNAPSHOT)
-#include "../snapshot/snapshot_canvas.h"
-#endif
-#if defined(VHOST_HAVE_GUI)
-#include "../gui/settings_window.h"
-#endif
 
 namespace vhost {
 namespace {
@@ -208,9 +205,12 @@ void Host::UnloadAll() {
 
 void Host::CloseMenu() {
     menuOpen_ = false;
-#if defined(VHOST_HAVE_GUI)
     if (settingsWindow_) settingsWindow_->Close();
-#endif
+}
+
+SettingsView* Host::MakeSettingsView() {
+    if (!settingsWindow_ && options_.faces.makeSettings) settingsWindow_ = options_.faces.makeSettings();
+    return settingsWindow_.get();
 }
 
 bool Host::Finish() {
@@ -248,6 +248,15 @@ CommandResult Host::Execute(std::string_view line) {
     return result;
 }
 
+CommandResult Host::AdvanceClock(double seconds) {
+    if (!(seconds >= 0.0) || !std::isfinite(seconds)) return Error("wait: the time must be a finite number of seconds, 0 or more");
+    if (guard_.Depth() > 0) return Error("wait: cannot run from inside a plug-in callback");
+    WaitDrawer drawer(*this);
+    world_.Advance(seconds, drawer);
+    out_.flush();
+    return {};
+}
+
 void Host::RunFromPlugin(pluginsdk::Handle owner, const std::string& line) {
     CommandResult result;
     if (nestedCommands_ >= kMaxNestedCommands) {
@@ -271,24 +280,19 @@ void Host::RunFromPlugin(pluginsdk::Handle owner, const std::string& line) {
 }
 
 int Host::RunScript(std::istream& in, std::string_view name) {
-    std::string line;
-    for (std::uint64_t number = 1; std::getline(in, line); ++number) {
-        const CommandResult result = Execute(line);
-        if (result.outcome == Outcome::Quit) return kExitOk;
-        if (result.ok()) continue;
-        out_.flush();
-        err_ << name << ":" << number << ": error: " << result.message << '\n';
-        err_.flush();
-        return result.outcome == Outcome::Refused ? kExitRefused : kExitError;
-    }
-    return kExitOk;
+    ScriptPlayer player;
+    player.Start(*this, &in, std::string(name));
+    player.Play(ScriptPlayer::kAllTheTime);
+    return player.ExitStatus();
 }
 
 int Host::RunInteractive(std::istream& in) {
     std::string line;
-    for (;;) {
+    // A stop request interrupts the read (the handler does not restart it): the line is
+    // not read and the session ends as at the end of input.
+    while (!StopRequested()) {
         out_ << "vantrel> " << std::flush;
-        if (!std::getline(in, line)) break;
+        if (!std::getline(in, line) || StopRequested()) break;
         const CommandResult result = Execute(line);
         if (result.outcome == Outcome::Quit) return kExitOk;
         if (!result.ok()) {
@@ -315,9 +319,7 @@ CommandResult Host::Run(const console::Command& command) {
                 out_ << c.text << '\n';
                 return {};
             } else if constexpr (std::is_same_v<T, Wait>) {
-                WaitDrawer drawer(*this);
-                world_.Advance(c.seconds, drawer);
-                return {};
+                return AdvanceClock(c.seconds);
             } else if constexpr (std::is_same_v<T, SetRating>) {
                 std::optional<SkillRank> rank;
                 if (c.rank) rank = SkillRank{c.rank->tier, c.rank->division, 0};
@@ -500,19 +502,19 @@ CommandResult Host::DrawFrameCommand() {
     return {};
 }
 
-CommandResult Host::SnapshotCommand([[maybe_unused]] const std::string& file) {
-#if defined(VHOST_HAVE_SNAPSHOT)
-    SnapshotCanvas screen(1920, 1080);
-    CountingCanvas counting(screen, calls_);
+CommandResult Host::SnapshotCommand(const std::string& file) {
+    if (!options_.faces.writeScreen) {
+        return Error("snapshot: this build of vantrel-host has no snapshot support (built without the Cairo canvas)");
+    }
     ++requestedFrames_;
-    backend_->DrawFrame(counting);
     std::string error;
-    if (!screen.WritePng(file, error)) return Error("snapshot: cannot write " + file + ": " + error);
+    const bool written = options_.faces.writeScreen(1920, 1080, [this](pluginsdk::CanvasBackend& screen) {
+        CountingCanvas counting(screen, calls_);
+        backend_->DrawFrame(counting);
+    }, file, error);
+    if (!written) return Error("snapshot: cannot write " + file + ": " + error);
     out_ << "snapshot written to " << file << '\n';
     return {};
-#else
-    return Error("snapshot: this build of vantrel-host has no snapshot support (built without the Cairo canvas)");
-#endif
 }
 
 std::string Host::TabName(LoadedPlugin& plugin) {
@@ -538,23 +540,22 @@ CommandResult Host::OpenMenu(const std::string& name) {
     if (target == nullptr) return Error("openmenu: no loaded plug-in is called '" + name + "'");
     menuOpen_ = true;
     menuTab_ = tab;
-#if defined(VHOST_HAVE_GUI)
-    if (!settingsWindow_) settingsWindow_ = std::make_shared<SettingsWindow>();
-    settingsWindow_->Open(tab);
-#endif
+    SettingsView* window = MakeSettingsView();
+    if (window != nullptr) window->Open(tab);
     out_ << "menu \"" << name << "\" opened\n";
-#if !defined(VHOST_HAVE_GUI)
-    out_.flush();
-    err_ << "vantrel-host: note: this build has no settings window; the open menu is only recorded\n";
-#endif
+    if (window == nullptr) {
+        out_.flush();
+        err_ << "vantrel-host: note: this build has no settings window; the open menu is only recorded\n";
+    }
     return {};
 }
 
-CommandResult Host::SettingsFrame([[maybe_unused]] const GuiInput& input,
-                                  [[maybe_unused]] const SettingsFrameOptions& options) {
-#if defined(VHOST_HAVE_GUI)
-    if (!settingsWindow_) settingsWindow_ = std::make_shared<SettingsWindow>();
-    SettingsWindow& window = *settingsWindow_;
+CommandResult Host::SettingsFrame(const GuiInput& input, const SettingsFrameOptions& options) {
+    SettingsView* made = MakeSettingsView();
+    if (made == nullptr) {
+        return Error("settings: this build of vantrel-host has no settings window (built without Dear ImGui and OSMesa)");
+    }
+    SettingsView& window = *made;
     std::vector<SettingsTab> tabs;
     for (LoadedPlugin& plugin : plugins_) {
         if (plugin.settings == nullptr) continue;
@@ -583,16 +584,12 @@ CommandResult Host::SettingsFrame([[maybe_unused]] const GuiInput& input,
     // Dear ImGui scopes open, which is the plug-in's fault too.
     guard_.Run("settings window", [&] { window.Frame(tabs, input); });
     return {};
-#else
-    return Error("settings: this build of vantrel-host has no settings window (built without Dear ImGui and OSMesa)");
-#endif
 }
 
-CommandResult Host::SettingsCommand([[maybe_unused]] const std::string& file) {
-#if defined(VHOST_HAVE_GUI)
+CommandResult Host::SettingsCommand(const std::string& file) {
     const CommandResult drawn = SettingsFrame(GuiInput{});
     if (!drawn.ok()) return drawn;
-    SettingsWindow& window = *settingsWindow_;
+    SettingsView& window = *settingsWindow_;
     out_ << "settings window: open, tab \"" << window.SelectedTab() << "\"; tabs:";
     for (const std::string& tab : settingsTabs_) out_ << " \"" << tab << "\"";
     out_ << '\n';
@@ -602,9 +599,6 @@ CommandResult Host::SettingsCommand([[maybe_unused]] const std::string& file) {
         out_ << "settings written to " << file << '\n';
     }
     return {};
-#else
-    return Error("settings: this build of vantrel-host has no settings window (built without Dear ImGui and OSMesa)");
-#endif
 }
 
 // --- reports ------------------------------------------------------------------------------

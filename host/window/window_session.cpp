@@ -31,6 +31,8 @@
 #include "gui/offscreen_picture.h"
 #include "gui/settings_window.h"
 #include "recording_canvas.h"
+#include "script_player.h"
+#include "stop_request.h"
 
 namespace vhost {
 namespace {
@@ -114,81 +116,6 @@ void AddFonts(ImGuiIO& io, ImFont*& sans, ImFont*& mono) {
     if (mono == nullptr) mono = sans;
 }
 
-// --- the script, played at the clock's speed ------------------------------------------------
-
-class ScriptPlayer {
-public:
-    enum class State { None, Running, Ended, Failed };
-
-    void Start(std::istream* in, std::string name) {
-        in_ = in;
-        name_ = std::move(name);
-        state_ = in != nullptr ? State::Running : State::None;
-    }
-    State state() const { return state_; }
-    bool Running() const { return state_ == State::Running; }
-    bool Waiting() const { return waiting_; }
-    double WaitLeft(double now) const { return waiting_ ? std::max(0.0, target_ - now) : 0.0; }
-    std::uint64_t LineNumber() const { return line_; }
-    const std::string& Name() const { return name_; }
-
-    // Plays the script with `seconds` of clock: lines run until a wait needs more clock than
-    // is left. `run` executes a line; `advance` moves the clock. Returns the seconds used.
-    template <typename Run, typename Advance>
-    double Play(double seconds, Host& host, Run&& run, Advance&& advance) {
-        double used = 0.0;
-        const auto sliceEnd = Clock::now() + std::chrono::duration<double>(kScriptSliceSeconds);
-        while (state_ == State::Running) {
-            if (waiting_) {
-                const double now = host.world().Now();
-                const double left = std::max(0.0, target_ - now);
-                const double step = std::min(left, seconds - used);
-                // The first piece runs even when it is 0, as `wait 0` does: it runs what is due now.
-                if (step > 0.0 || !started_) {
-                    advance(step);
-                    used += step;
-                    started_ = true;
-                }
-                if (target_ - host.world().Now() > 5e-10) return used;
-                waiting_ = false;
-                continue;
-            }
-            if (Clock::now() > sliceEnd) return used;
-            std::string line;
-            if (!std::getline(*in_, line)) {
-                state_ = State::Ended;
-                return used;
-            }
-            ++line_;
-            const console::ParseResult parsed = console::Parse(line);
-            if (parsed.ok()) {
-                if (const auto* wait = std::get_if<console::Wait>(&parsed.command)) {
-                    waiting_ = true;
-                    started_ = false;
-                    target_ = host.world().Now() + wait->seconds;
-                    continue;
-                }
-            }
-            const Outcome outcome = run(line, line_);
-            if (outcome == Outcome::Error || outcome == Outcome::Refused) {
-                state_ = State::Failed;
-            } else if (outcome == Outcome::Quit) {
-                state_ = State::Ended;
-            }
-        }
-        return used;
-    }
-
-private:
-    std::istream* in_ = nullptr;
-    std::string name_;
-    State state_ = State::None;
-    std::uint64_t line_ = 0;
-    bool waiting_ = false;
-    bool started_ = false;
-    double target_ = 0.0;
-};
-
 // --- test hooks ---------------------------------------------------------------------------
 
 double ProcessCpuSeconds() {
@@ -236,7 +163,6 @@ private:
     bool HaveWork() const;
     void Frame(double dt);
     void MoveClock(double seconds);
-    void Advance(double seconds);
     Outcome RunLine(const std::string& line, bool typed);
     CommandResult ExecuteCommand(const std::string& line);
     void RunHooks(ImGuiIO& io);
@@ -471,11 +397,20 @@ int Session::Run() {
             CloseWindow();
             return started.outcome == Outcome::Refused ? kExitRefused : kExitError;
         }
-        script_.Start(options_.script, options_.scriptName);
+        script_.Start(*host_, options_.script, options_.scriptName);
+        script_.SetExecutor([this](const std::string& line) {
+            worldTouched_ = true;
+            return ExecuteCommand(line);
+        });
+        script_.SetEcho([this](std::uint64_t number, const std::string& line) {
+            if (line.find_first_not_of(" \t\r") != std::string::npos) {
+                console_.Add(ConsoleLine::Kind::Command, fmt::format("{}:{}> {}", script_.Name(), number, line));
+            }
+        });
 
         auto last = Clock::now();
         auto nextFrame = last;
-        while (!quit_) {
+        while (!quit_ && !StopRequested()) {
             if (HaveWork()) {
                 // Frames at 60 a second; input that comes between them is gathered for the next.
                 for (;;) {
@@ -564,34 +499,17 @@ CommandResult Session::ExecuteCommand(const std::string& line) {
     return result;
 }
 
-void Session::Advance(double seconds) { host_->Execute(fmt::format("wait {:.9f}", seconds)); }
-
 // Moves the clock by `seconds` (the frame's share at the chosen speed, or a step): the
 // script's waits take it first; without a running script the clock runs free.
 void Session::MoveClock(double seconds) {
     if (script_.Running()) {
-        script_.Play(
-            seconds, *host_,
-            [this](const std::string& line, std::uint64_t number) {
-                if (line.find_first_not_of(" \t\r") != std::string::npos) {
-                    console_.Add(ConsoleLine::Kind::Command, fmt::format("{}:{}> {}", script_.Name(), number, line));
-                }
-                worldTouched_ = true;
-                const CommandResult result = ExecuteCommand(line);
-                if (result.outcome == Outcome::Quit) {
-                    quit_ = true;
-                } else if (!result.ok()) {
-                    out_.flush();
-                    err_ << script_.Name() << ":" << number << ": error: " << result.message << '\n';
-                    err_.flush();
-                    status_ = result.outcome == Outcome::Refused ? kExitRefused : kExitError;
-                }
-                return result.outcome;
-            },
-            [this](double step) { Advance(step); });
+        script_.Play(seconds, Clock::now() + std::chrono::duration_cast<Clock::duration>(
+                                                 std::chrono::duration<double>(kScriptSliceSeconds)));
+        if (script_.Quit()) quit_ = true;
+        if (script_.state() == ScriptPlayer::State::Failed) status_ = script_.ExitStatus();
         return;
     }
-    if (seconds >= 1e-9) Advance(seconds);
+    if (seconds >= 1e-9) host_->AdvanceClock(seconds);
 }
 
 void Session::Frame(double dt) {
@@ -607,7 +525,7 @@ void Session::Frame(double dt) {
 
     int width = 0, height = 0;
     glfwGetWindowSize(window_, &width, &height);
-    const SettingsWindow* settings = host_->SettingsWindowIfMade();
+    const SettingsView* settings = host_->SettingsWindowIfMade();
     layout_ = ComputeLayout(std::max(width, 1), std::max(height, 1), settings ? settings->Width() : 640,
                             settings ? settings->Height() : 360,
                             static_cast<float>(screen_->Width()) / static_cast<float>(screen_->Height()));
@@ -736,7 +654,7 @@ void Session::DrawSettings() {
 // The settings window's own Dear ImGui context drew its frame; its draw data is rendered
 // here, moved to its place in the window, with its font atlas uploaded to this GL context.
 void Session::RenderSettings(const Rect* area) {
-    SettingsWindow* settings = host_->SettingsWindowIfMade();
+    SettingsView* settings = host_->SettingsWindowIfMade();
     if (settings == nullptr || !host_->MenuOpen()) return;
     auto* context = reinterpret_cast<ImGuiContext*>(settings->Context());
     ImGui::SetCurrentContext(context);
@@ -910,7 +828,7 @@ bool Session::ChangedAreas(std::vector<Rect>& areas) {
         }
     };
     collect(ImGui::GetDrawData(), ImVec2(0, 0), 0);
-    if (SettingsWindow* settings = host_->SettingsWindowIfMade(); settings != nullptr && host_->MenuOpen()) {
+    if (SettingsView* settings = host_->SettingsWindowIfMade(); settings != nullptr && host_->MenuOpen()) {
         ImGui::SetCurrentContext(reinterpret_cast<ImGuiContext*>(settings->Context()));
         const ImDrawData* data = ImGui::GetDrawData();
         if (data != nullptr) {
@@ -1027,7 +945,7 @@ void Session::DrawBar() {
     if (paused_ || Clock::now() >= labelsDue_) {
         labelsDue_ = Clock::now() + std::chrono::milliseconds(100);
         clockLabel_ = world.Now();
-        waitLabel_ = script_.WaitLeft(world.Now());
+        waitLabel_ = script_.WaitLeft();
         redrawsLabel_ = screen_->Redraws();
     }
     ImGui::Text("Clock %9.1f s", clockLabel_);
