@@ -43,7 +43,9 @@ bool SameIgnoringCase(std::string_view a, std::string_view b) {
            });
 }
 
-std::string Seconds(double seconds) { return fmt::format("{} s", seconds); }
+// Seconds as a person reads them: to the millisecond, without trailing zeros (a clock moved
+// by a window's frames is no round number).
+std::string Seconds(double seconds) { return fmt::format("{} s", std::round(seconds * 1000.0) / 1000.0); }
 
 constexpr int kMaxNestedCommands = 8;
 
