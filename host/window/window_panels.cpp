@@ -66,8 +66,10 @@ void Session::DrawBar() {
         bar_.waitLabel = script_.WaitLeft();
         bar_.redrawsLabel = screen_->Redraws();
     }
-    ImGui::Text("Clock %9.1f s", bar_.clockLabel);
-    ImGui::SameLine();
+    // The clock's digits take a fixed width: the buttons after it keep their places.
+    const float clockX = ImGui::GetCursorPosX();
+    ImGui::Text("Clock %.1f s", bar_.clockLabel);
+    ImGui::SameLine(clockX + ImGui::CalcTextSize("Clock 0000000.0 s").x);
     if (Button(clock_.paused ? "Run##pause" : "Pause##pause", ButtonWidth("Run", "Pause"))) clock_.paused = !clock_.paused;
     for (const double speed : kSpeeds) {
         ImGui::SameLine();

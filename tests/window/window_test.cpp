@@ -307,6 +307,83 @@ TEST_F(WindowTest, AScriptPlaysInTheWindowAsItDoesHeadless) {
     EXPECT_THAT(windowFailure.err, HasSubstr("script.vsh:2: error: match end: no game is running"));
 }
 
+// A click on one of the window's own widgets, by its label.
+std::string Click(const std::string& label) {
+    return "mouse control " + label + "\nframes 2\npress\nframes 2\nrelease\nframes 3\n";
+}
+
+// The README's "What to try first", step by step, at the README's speed.
+TEST_F(WindowTest, TheReadmesFirstStepsWorkAsWritten) {
+    const std::string hooks =
+        "frames 5\nlayout " + Path("layout") +
+        // Drag the Left slider: the table follows.
+        "\nmouse widget ##vantrel_pos_x at 0.005\nframes 2\npress\nframes 2\nmouse widget ##vantrel_pos_x at 0.3\n"
+        "frames 2\nmouse widget ##vantrel_pos_x at 0.5\nframes 2\nrelease\nframes 4\nscreenshot " + Path("moved.png") +
+        "\n" + Click("Start match") + "screenshot " + Path("match.png") + "\n" +
+        Click("Scoreboard") + "screenshot " + Path("scoreboard.png") + "\n" +
+        // 1012 in the rating box (3 s is already there), then Won.
+        Click("rating") + "type 1012\nframes 2\n" + Click("Won") +
+        "sleep 0.4\nscreenshot " + Path("won.png") +  // 24 virtual seconds: the poll is done
+        "\ntype status\nkey enter\nframes 4\n" + Click("Pause") + "layout " + Path("paused") + "\n" +
+        Click("+1 s") + "layout " + Path("stepped") + "\nclose\n";
+    const vtest::HostRun run = RunWindow("", hooks, "60");
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const ScreenMap map(ReadLayout(Path("layout")).at("screen"));
+    const Picture moved = ReadPng(Path("moved.png"));
+    EXPECT_GE(TableBrightness(moved, map, 960, 350), kTableAtLeast);
+    EXPECT_LE(TableBrightness(moved, map, 10, 350), kBackgroundAtMost);
+    EXPECT_LE(TableBrightness(ReadPng(Path("match.png")), map, 960, 350), kBackgroundAtMost);  // hidden in a match
+    const Picture scoreboard = ReadPng(Path("scoreboard.png"));
+    EXPECT_GE(TableBrightness(scoreboard, map, 960, 350), kTableAtLeast);
+    // The 2vs2 row counts the win and the rating the server reported.
+    const std::vector<float> table{static_cast<float>(map.X(960)), static_cast<float>(map.Y(350)),
+                                   280 * map.scale, 100 * map.scale};
+    EXPECT_FALSE(ReadPng(Path("won.png")).SameAs(scoreboard, table));
+    EXPECT_THAT(run.Log(), HasSubstr("OnMatchEnd: wonMatch: 1"));
+    EXPECT_THAT(run.Log(), HasSubstr("CheckMMRUpdate: mmr: 1012.00"));
+    // `status` typed in the console: the clock to the millisecond at most.
+    EXPECT_TRUE(std::regex_search(run.out, std::regex("(^|\n)clock: [0-9]+(\\.[0-9]{1,3})? s\n"))) << run.out;
+    const auto paused = ReadLayout(Path("paused"));
+    const auto stepped = ReadLayout(Path("stepped"));
+    EXPECT_EQ(paused.at("paused"), std::vector<float>{1});
+    EXPECT_NEAR(stepped.at("clock").at(0), paused.at("clock").at(0) + 1.0f, 1e-3);
+}
+
+// Keys that come all in one batch between two frames (automation, a remote desktop):
+// every Enter runs the line typed before it. Down to 1,024x600 the console's input line
+// stays in the window, and so does every control of the bar.
+TEST_F(WindowTest, EveryEnterOfOneBatchRunsItsLineAlsoInASmallWindow) {
+    const std::string hooks = "frames 5\nkeys echo one\\necho two\\necho three\\n\nframes 30\nsize 1024x600\nframes 5\n"
+                              "layout " + Path("small") + "\nkeys echo small\\n\nframes 10\nclose\n";
+    const vtest::HostRun run = RunWindow("", hooks);
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out, "one\ntwo\nthree\nsmall\n");
+    const auto small = ReadLayout(Path("small"));
+    ASSERT_EQ(small.at("window"), (std::vector<float>{1024, 600}));
+    for (const auto& [name, r] : small) {
+        if (name.rfind("control ", 0) != 0 || name.find("exceptions") != std::string::npos) continue;
+        EXPECT_LE(r.at(0) + r.at(2), 1024) << name;
+        EXPECT_LE(r.at(1) + r.at(3), 600) << name;
+    }
+    const std::vector<float>& input = small.at("control console");
+    EXPECT_GE(input.at(1), 600 - 60);  // at the bottom, whole
+}
+
+// Ctrl-C and SIGTERM, and a window killed from outside, end the session as `quit` does:
+// the plug-in unloaded and the settings saved.
+TEST_F(WindowTest, SignalsAndALostWindowEndTheSessionAsQuitDoes) {
+    for (const auto& [signal, status] : std::vector<std::pair<std::string, int>>{{"INT", 130}, {"TERM", 143}}) {
+        const vtest::HostRun run = RunWindow("set vantrel_pos_x 600\n", "script\nframes 2\nsignal " + signal + "\nframes 5\n");
+        EXPECT_EQ(run.exitCode, status) << run.err;
+        EXPECT_THAT(run.Config(), HasSubstr("vantrel_pos_x \"600\"")) << run.err;
+        EXPECT_THAT(run.err, HasSubstr(signal == "INT" ? "stopped by Ctrl-C" : "stopped by SIGTERM"));
+    }
+    const vtest::HostRun lost = RunWindow("set vantrel_pos_x 700\n", "script\nframes 2\nkill-window\nframes 60\n");
+    EXPECT_EQ(lost.exitCode, 0) << lost.err;
+    EXPECT_THAT(lost.Config(), HasSubstr("vantrel_pos_x \"700\"")) << lost.err;
+    EXPECT_THAT(lost.err, HasSubstr("the window was lost"));
+}
+
 TEST(WindowWithoutDisplayTest, ExitsWithStatus2AndOneLine) {
     const char* saved = std::getenv("DISPLAY");
     const std::string display = saved != nullptr ? saved : "";
