@@ -189,8 +189,8 @@ private:
         bool mouseDown = false;
         std::string screenshot;
         std::string widgetLabel;  // a plug-in widget asked for by its label
-        Rect widget;              // where it was found (empty: not yet)
         int widgetFrames = 0;
+        std::map<std::string, Rect> panelWidgets;  // found, relative to the settings window
         double cpuStart = 0.0, renderCpuAtStart = 0.0;
         SteadyClock::time_point wallStart{};
         std::uint64_t renderedAtStart = 0, glAtStart = 0, partialAtStart = 0;

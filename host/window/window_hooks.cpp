@@ -147,10 +147,15 @@ void Session::RunHooks(ImGuiIO& io) {
         } else if (step.verb == "signal") {
             // As if the signal came from outside (Ctrl-C in the terminal, `kill`).
             std::raise(step.rest == "TERM" ? SIGTERM : SIGINT);
-        } else if (step.verb == "kill-window") {
-            // Another client kills the window's connection, as xkill does.
+        } else if (step.verb == "kill-window" || step.verb == "destroy-window") {
+            // Another client kills the window's connection, as xkill does, or destroys the
+            // window itself.
             if (Display* other = XOpenDisplay(nullptr); other != nullptr) {
-                XKillClient(other, glfwGetX11Window(window_));
+                if (step.verb == "kill-window") {
+                    XKillClient(other, glfwGetX11Window(window_));
+                } else {
+                    XDestroyWindow(other, glfwGetX11Window(window_));
+                }
                 XSync(other, False);
                 XCloseDisplay(other);
             }
@@ -187,10 +192,9 @@ bool Session::HookTarget(const std::string& target, ImVec2& point) {
         std::string label;
         float fraction = 0.5f;
         SplitWidget(rest, label, fraction);
-        if (!hooks_.widget.Empty()) {
-            const Rect& r = hooks_.widget;
-            point = ImVec2(r.x + r.w * fraction, r.y + r.h / 2);
-            hooks_.widget = {};
+        if (const auto found = hooks_.panelWidgets.find(label); found != hooks_.panelWidgets.end()) {
+            const Rect& r = found->second;
+            point = ImVec2(layout_.settings.x + r.x + r.w * fraction, layout_.settings.y + r.y + r.h / 2);
             hooks_.widgetFrames = 0;
             return true;
         }
@@ -201,7 +205,6 @@ bool Session::HookTarget(const std::string& target, ImVec2& point) {
         if (hooks_.widgetFrames > kWidgetSearchFrames || !host_->MenuOpen()) {
             hooks_.widgetLabel.clear();
             hooks_.widgetFrames = 0;
-            return false;
         }
         return false;
     }

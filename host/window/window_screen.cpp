@@ -138,8 +138,8 @@ void Session::DrawSettings() {
                 // Kept relative to where the window's content starts.
                 const ImRect& rel = window->NavRectRel[0];
                 const ImVec2 start = window->DC.CursorStartPos;
-                hooks_.widget = {layout_.settings.x + start.x + rel.Min.x, layout_.settings.y + start.y + rel.Min.y,
-                                 rel.GetWidth(), rel.GetHeight()};
+                hooks_.panelWidgets[hooks_.widgetLabel] = {start.x + rel.Min.x, start.y + rel.Min.y, rel.GetWidth(),
+                                                           rel.GetHeight()};
                 hooks_.widgetLabel.clear();
                 return;
             }

@@ -58,13 +58,23 @@ void OnXConnectionLost(Display*, void*) {
     if (xSession != nullptr) OnWindowLost(*xSession);
 }
 int QuietIoError(Display*) { return 0; }
+// The window's X id, to tell a request on it failing.
+unsigned long xWindow = 0;
+
 // Another client destroyed the window: requests on it fail. Xlib's default handler would end
-// the process; the session ends instead.
+// the process; the session ends instead (other errors are let pass).
 int OnXError(Display*, XErrorEvent* error) {
-    if (error->error_code == BadWindow || error->error_code == BadDrawable) {
+    const bool onWindow = error->resourceid == xWindow && xWindow != 0;
+    if (onWindow || error->error_code == BadWindow || error->error_code == BadDrawable) {
         if (xSession != nullptr) OnWindowLost(*xSession);
     }
     return 0;
+}
+
+// GLFW puts back Xlib's default error handler after each request it watches itself: the
+// session's is set again before each frame.
+void WatchX() {
+    if (xSession != nullptr) XSetErrorHandler(OnXError);
 }
 
 }  // namespace
@@ -113,6 +123,7 @@ bool Session::OpenWindow() {
     }
     if (Display* x = glfwGetX11Display(); x != nullptr) {
         xSession = this;
+        xWindow = glfwGetX11Window(window_);
         XSetIOErrorHandler(QuietIoError);
         XSetIOErrorExitHandler(x, OnXConnectionLost, nullptr);
         XSetErrorHandler(OnXError);
@@ -284,6 +295,7 @@ int Session::Run() {
                 nextFrame = SteadyClock::now();
             }
             if (ending()) break;
+            WatchX();
             const auto now = SteadyClock::now();
             const double dt = std::min(kLongestFrame, std::chrono::duration<double>(now - last).count());
             last = now;

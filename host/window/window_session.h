@@ -45,7 +45,8 @@ struct WindowOptions {
 //   layout FILE       sizes, the game screen and its view, the settings window, the console,
 //                     every own widget by label, the clock, its speed and the zoom
 //   script            wait until the script has ended     close   close the window
-//   signal INT|TERM   the signal, as from outside         kill-window   as xkill does
+//   signal INT|TERM   the signal, as from outside
+//   kill-window       as xkill does                        destroy-window  another client destroys it
 //   cpu start         cpu report FILE: CPU time per frame and share of a core since the start
 //   redraw            draw the next frame whole (frames are drawn only where they changed)
 //   settings closed   (first step only) leave the settings window closed at the start

@@ -378,10 +378,12 @@ TEST_F(WindowTest, SignalsAndALostWindowEndTheSessionAsQuitDoes) {
         EXPECT_THAT(run.Config(), HasSubstr("vantrel_pos_x \"600\"")) << run.err;
         EXPECT_THAT(run.err, HasSubstr(signal == "INT" ? "stopped by Ctrl-C" : "stopped by SIGTERM"));
     }
-    const vtest::HostRun lost = RunWindow("set vantrel_pos_x 700\n", "script\nframes 2\nkill-window\nframes 60\n");
-    EXPECT_EQ(lost.exitCode, 0) << lost.err;
-    EXPECT_THAT(lost.Config(), HasSubstr("vantrel_pos_x \"700\"")) << lost.err;
-    EXPECT_THAT(lost.err, HasSubstr("the window was lost"));
+    for (const std::string how : {"kill-window", "destroy-window"}) {
+        const vtest::HostRun lost = RunWindow("set vantrel_pos_x 700\n", "script\nframes 2\n" + how + "\nframes 60\n");
+        EXPECT_EQ(lost.exitCode, 0) << how << ": " << lost.err;
+        EXPECT_THAT(lost.Config(), HasSubstr("vantrel_pos_x \"700\"")) << how << ": " << lost.err;
+        EXPECT_THAT(lost.err, HasSubstr("the window was lost")) << how;
+    }
 }
 
 TEST(WindowWithoutDisplayTest, ExitsWithStatus2AndOneLine) {
