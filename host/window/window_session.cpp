@@ -16,7 +16,6 @@
 
 #include <fmt/format.h>
 
-#include "gui/settings_window.h"
 #include "session.h"
 // Last: Xlib defines macros (None, Status, Bool) that other headers use as names.
 #include "x11_native.h"
