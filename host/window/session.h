@@ -152,6 +152,7 @@ private:
         bool follow = true;   // the output follows its newest line (unless scrolled up)
         std::uint64_t seen = 0;
         float lastHeight = 0;
+        float scrollY = 0, scrollMax = 0;  // as last drawn (for the layout report)
     } consolePanel_;
 
     // The control bar: its inputs, the widgets' places by label, the slowly changing labels.

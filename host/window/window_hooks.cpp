@@ -228,6 +228,7 @@ void Session::WriteLayout(const std::string& path) {
     rect("view", ScreenView());
     if (host_->MenuOpen()) rect("settings", layout_.settings);
     rect("console", layout_.console);
+    out << "console_scroll " << consolePanel_.scrollY << ' ' << consolePanel_.scrollMax << '\n';
     for (const auto& [name, r] : widgets_) rect("control " + name, r);
     out << "clock " << fmt::format("{:.9f}", host_->world().Now()) << '\n';
     out << "paused " << (clock_.paused ? 1 : 0) << '\n';

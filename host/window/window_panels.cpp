@@ -257,6 +257,8 @@ void Session::DrawConsole() {
     if (c.follow && (console_.Added() != c.seen || resized || c.toEnd)) ImGui::SetScrollHereY(1.0f);
     c.seen = console_.Added();
     c.toEnd = false;
+    c.scrollY = ImGui::GetScrollY();
+    c.scrollMax = ImGui::GetScrollMaxY();
     ImGui::EndChild();
 
     ImGui::SetNextItemWidth(-1);

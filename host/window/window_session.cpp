@@ -195,9 +195,7 @@ void Session::InstallCallbacks() {
         static_cast<Session*>(glfwGetWindowUserPointer(w))->activity_ = true;
     });
     glfwSetWindowSizeCallback(window_, [](GLFWwindow* w, int, int) {
-        auto* self = static_cast<Session*>(glfwGetWindowUserPointer(w));
-        self->activity_ = true;
-        self->consolePanel_.toEnd = true;  // a resize keeps the newest console line in view
+        static_cast<Session*>(glfwGetWindowUserPointer(w))->activity_ = true;
     });
     glfwSetWindowRefreshCallback(window_, [](GLFWwindow* w) {
         auto* self = static_cast<Session*>(glfwGetWindowUserPointer(w));

@@ -412,13 +412,13 @@ TEST_F(WindowTest, EveryEnterOfOneBatchOfKeysRunsItsLine) {
 }
 
 // Down to 1,024x600 the console's input line stays in the window, and so does every
-// control of the bar.
+// control of the bar; the console still shows its newest line.
 TEST_F(WindowTest, ASmallWindowKeepsTheConsoleAndTheControlsInside) {
     const std::string hooks = "frames 5\nsize 1024x600\nframes 5\nlayout " + Path("small") +
                               "\nkeys echo small\\n\nframes 10\nclose\n";
-    const vtest::HostRun run = RunWindow("", hooks);
+    const vtest::HostRun run = RunWindow("help\n", hooks);
     ASSERT_EQ(run.exitCode, 0) << run.err;
-    EXPECT_EQ(run.out, "small\n");
+    EXPECT_THAT(run.out, ::testing::EndsWith("\nsmall\n"));
     const auto small = ReadLayout(Path("small"));
     ASSERT_EQ(small.at("window"), (std::vector<float>{1024, 600}));
     for (const auto& [name, r] : small) {
@@ -428,6 +428,9 @@ TEST_F(WindowTest, ASmallWindowKeepsTheConsoleAndTheControlsInside) {
     }
     const std::vector<float>& input = small.at("control console");
     EXPECT_GE(input.at(1), 600 - 60);  // at the bottom, whole
+    const std::vector<float>& scroll = small.at("console_scroll");
+    EXPECT_GT(scroll.at(1), 0);
+    EXPECT_GE(scroll.at(0), scroll.at(1) - 1) << "the newest line in view after the resize";
 }
 
 // Ctrl-C and SIGTERM, and a window killed from outside, end the session as `quit` does:
