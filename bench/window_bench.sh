@@ -42,10 +42,10 @@ close
 "
 
 drag=""
-for i in $(seq 150); do drag+=$'mouse slider1 0.2\nframes 1\nmouse slider1 0.3\nframes 1\n'; done
+for i in $(seq 150); do drag+=$'mouse widget ##vantrel_pos_x at 0.2\nframes 1\nmouse widget ##vantrel_pos_x at 0.3\nframes 1\n'; done
 run repaint "$session" "script
 frames 30
-mouse slider1 0.2
+mouse widget ##vantrel_pos_x at 0.2
 frames 2
 press
 frames 2
@@ -59,7 +59,7 @@ close
 
 run idle "$session" "script
 frames 30
-mouse control pause
+mouse control Pause
 frames 2
 press
 frames 2

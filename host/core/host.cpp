@@ -12,16 +12,17 @@
 
 #include <fmt/format.h>
 
+#include "host_internal.h"
+#include "script_player.h"
+#include "stop_request.h"
+
 #include <pluginsdk/backend.h>
 
-#if defined(VHOST_HAVE_SNAPSHOT)
-#include "../snapshot/snapshot_canvas.h"
-#endif
-#if defined(VHOST_HAVE_GUI)
-#include "../gui/settings_window.h"
-#endif
 
 namespace vhost {
+
+using detail::Error;
+
 namespace {
 
 std::atomic<bool> hostExists{false};
@@ -37,16 +38,9 @@ bool DrivesTheWorld(const console::Command& command) {
            std::holds_alternative<console::Quit>(command);
 }
 
-CommandResult Error(std::string message) { return {Outcome::Error, std::move(message)}; }
 
 
-bool SameIgnoringCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-           });
-}
 
-std::string Seconds(double seconds) { return fmt::format("{} s", seconds); }
 
 constexpr int kMaxNestedCommands = 8;
 
@@ -208,9 +202,12 @@ void Host::UnloadAll() {
 
 void Host::CloseMenu() {
     menuOpen_ = false;
-#if defined(VHOST_HAVE_GUI)
     if (settingsWindow_) settingsWindow_->Close();
-#endif
+}
+
+SettingsView* Host::MakeSettingsView() {
+    if (!settingsWindow_ && options_.faces.makeSettings) settingsWindow_ = options_.faces.makeSettings();
+    return settingsWindow_.get();
 }
 
 bool Host::Finish() {
@@ -248,6 +245,15 @@ CommandResult Host::Execute(std::string_view line) {
     return result;
 }
 
+CommandResult Host::AdvanceClock(double seconds) {
+    if (!(seconds >= 0.0) || !std::isfinite(seconds)) return Error("wait: the time must be a finite number of seconds, 0 or more");
+    if (guard_.Depth() > 0) return Error("wait: cannot run from inside a plug-in callback");
+    WaitDrawer drawer(*this);
+    world_.Advance(seconds, drawer);
+    out_.flush();
+    return {};
+}
+
 void Host::RunFromPlugin(pluginsdk::Handle owner, const std::string& line) {
     CommandResult result;
     if (nestedCommands_ >= kMaxNestedCommands) {
@@ -271,24 +277,19 @@ void Host::RunFromPlugin(pluginsdk::Handle owner, const std::string& line) {
 }
 
 int Host::RunScript(std::istream& in, std::string_view name) {
-    std::string line;
-    for (std::uint64_t number = 1; std::getline(in, line); ++number) {
-        const CommandResult result = Execute(line);
-        if (result.outcome == Outcome::Quit) return kExitOk;
-        if (result.ok()) continue;
-        out_.flush();
-        err_ << name << ":" << number << ": error: " << result.message << '\n';
-        err_.flush();
-        return result.outcome == Outcome::Refused ? kExitRefused : kExitError;
-    }
-    return kExitOk;
+    ScriptPlayer player;
+    player.Start(*this, &in, std::string(name));
+    player.Play(ScriptPlayer::kAllTheTime);
+    return player.ExitStatus();
 }
 
 int Host::RunInteractive(std::istream& in) {
     std::string line;
-    for (;;) {
+    // A stop request interrupts the read (the handler does not restart it): the line is
+    // not read and the session ends as at the end of input.
+    while (!StopRequested()) {
         out_ << "vantrel> " << std::flush;
-        if (!std::getline(in, line)) break;
+        if (!std::getline(in, line) || StopRequested()) break;
         const CommandResult result = Execute(line);
         if (result.outcome == Outcome::Quit) return kExitOk;
         if (!result.ok()) {
@@ -315,9 +316,7 @@ CommandResult Host::Run(const console::Command& command) {
                 out_ << c.text << '\n';
                 return {};
             } else if constexpr (std::is_same_v<T, Wait>) {
-                WaitDrawer drawer(*this);
-                world_.Advance(c.seconds, drawer);
-                return {};
+                return AdvanceClock(c.seconds);
             } else if constexpr (std::is_same_v<T, SetRating>) {
                 std::optional<SkillRank> rank;
                 if (c.rank) rank = SkillRank{c.rank->tier, c.rank->division, 0};
@@ -483,174 +482,6 @@ CommandResult Host::ClockCommand(const console::Clock& command) {
     }
     wallClock_.Follow(wall, world_.Now());
     return {};
-}
-
-// --- drawing and the settings window ------------------------------------------------------
-
-CommandResult Host::DrawFrameCommand() {
-    TraceCanvas trace;
-    CountingCanvas counting(trace, calls_);
-    ++requestedFrames_;
-    backend_->DrawFrame(counting);
-    if (trace.Lines().empty()) {
-        out_ << "(nothing drawn)\n";
-    } else {
-        for (const std::string& line : trace.Lines()) out_ << line << '\n';
-    }
-    return {};
-}
-
-CommandResult Host::SnapshotCommand([[maybe_unused]] const std::string& file) {
-#if defined(VHOST_HAVE_SNAPSHOT)
-    SnapshotCanvas screen(1920, 1080);
-    CountingCanvas counting(screen, calls_);
-    ++requestedFrames_;
-    backend_->DrawFrame(counting);
-    std::string error;
-    if (!screen.WritePng(file, error)) return Error("snapshot: cannot write " + file + ": " + error);
-    out_ << "snapshot written to " << file << '\n';
-    return {};
-#else
-    return Error("snapshot: this build of vantrel-host has no snapshot support (built without the Cairo canvas)");
-#endif
-}
-
-std::string Host::TabName(LoadedPlugin& plugin) {
-    std::string name;
-    if (plugin.settings == nullptr || !guard_.Run("SettingsTabName", [&] { name = plugin.settings->SettingsTabName(); }) ||
-        name.empty()) {
-        name = plugin.className;
-    }
-    return name;
-}
-
-CommandResult Host::OpenMenu(const std::string& name) {
-    LoadedPlugin* target = nullptr;
-    std::string tab;
-    for (LoadedPlugin& plugin : plugins_) {
-        const std::string tabName = TabName(plugin);
-        if (SameIgnoringCase(name, plugin.className) || SameIgnoringCase(name, tabName)) {
-            target = &plugin;
-            tab = tabName;
-            break;
-        }
-    }
-    if (target == nullptr) return Error("openmenu: no loaded plug-in is called '" + name + "'");
-    menuOpen_ = true;
-    menuTab_ = tab;
-#if defined(VHOST_HAVE_GUI)
-    if (!settingsWindow_) settingsWindow_ = std::make_shared<SettingsWindow>();
-    settingsWindow_->Open(tab);
-#endif
-    out_ << "menu \"" << name << "\" opened\n";
-#if !defined(VHOST_HAVE_GUI)
-    out_.flush();
-    err_ << "vantrel-host: note: this build has no settings window; the open menu is only recorded\n";
-#endif
-    return {};
-}
-
-CommandResult Host::SettingsFrame([[maybe_unused]] const GuiInput& input,
-                                  [[maybe_unused]] const SettingsFrameOptions& options) {
-#if defined(VHOST_HAVE_GUI)
-    if (!settingsWindow_) settingsWindow_ = std::make_shared<SettingsWindow>();
-    SettingsWindow& window = *settingsWindow_;
-    std::vector<SettingsTab> tabs;
-    for (LoadedPlugin& plugin : plugins_) {
-        if (plugin.settings == nullptr) continue;
-        PluginSettingsWindow* settings = plugin.settings;
-        tabs.push_back({TabName(plugin), [this, settings, &window, &options] {
-                            if (options.beforePanel) options.beforePanel();
-                            using Context = SettingsFrameOptions::Context;
-                            if (options.context != Context::NotHanded) {
-                                const std::uintptr_t context =
-                                    options.context == Context::Window ? window.Context() : 0;
-                                guard_.Run("SetGuiContext", [&] { settings->SetGuiContext(context); });
-                            }
-                            guard_.Run("DrawSettings", [&] { settings->DrawSettings(); });
-                            if (options.afterPanel) options.afterPanel();
-                        }});
-    }
-    settingsTabs_.clear();
-    for (const SettingsTab& tab : tabs) settingsTabs_.push_back(tab.name);
-    if (tabs.empty()) return Error("settings: no loaded plug-in has a settings tab");
-    const bool known = std::any_of(tabs.begin(), tabs.end(),
-                                   [&](const SettingsTab& tab) { return tab.name == window.SelectedTab(); });
-    if (!window.IsOpen() || !known) window.Open(tabs.front().name);
-    menuOpen_ = true;
-    menuTab_ = window.SelectedTab();
-    // The tabs' draws are guarded one by one; the window itself reports a draw that left
-    // Dear ImGui scopes open, which is the plug-in's fault too.
-    guard_.Run("settings window", [&] { window.Frame(tabs, input); });
-    return {};
-#else
-    return Error("settings: this build of vantrel-host has no settings window (built without Dear ImGui and OSMesa)");
-#endif
-}
-
-CommandResult Host::SettingsCommand([[maybe_unused]] const std::string& file) {
-#if defined(VHOST_HAVE_GUI)
-    const CommandResult drawn = SettingsFrame(GuiInput{});
-    if (!drawn.ok()) return drawn;
-    SettingsWindow& window = *settingsWindow_;
-    out_ << "settings window: open, tab \"" << window.SelectedTab() << "\"; tabs:";
-    for (const std::string& tab : settingsTabs_) out_ << " \"" << tab << "\"";
-    out_ << '\n';
-    if (!file.empty()) {
-        std::string error;
-        if (!window.WritePng(file, error)) return Error("settings: cannot write " + file + ": " + error);
-        out_ << "settings written to " << file << '\n';
-    }
-    return {};
-#else
-    return Error("settings: this build of vantrel-host has no settings window (built without Dear ImGui and OSMesa)");
-#endif
-}
-
-// --- reports ------------------------------------------------------------------------------
-
-void Host::PrintStatus() {
-    const GameState& game = world_.Game();
-    out_ << "clock: " << Seconds(world_.Now()) << '\n';
-    if (game.inGame) {
-        out_ << "game: in a game, " << (game.online ? "online" : "offline") << ", playlist " << game.playlist
-             << ", team " << game.team << '\n';
-    } else {
-        out_ << "game: menus\n";
-    }
-    const std::size_t timers = world_.PendingEvents(World::EventKind::Timer);
-    const std::size_t changes = world_.PendingEvents(World::EventKind::WorldChange);
-    out_ << "pending: " << timers << (timers == 1 ? " timer" : " timers") << ", " << changes
-         << (changes == 1 ? " world change" : " world changes");
-    if (const std::optional<double> next = world_.NextDue()) {
-        out_ << " (next due " << (std::isinf(*next) ? std::string("never") : "at " + Seconds(*next)) << ")";
-    }
-    out_ << '\n';
-    out_ << "frames drawn: " << world_.FramesDrawn() << " while waiting, " << requestedFrames_ << " on request\n";
-    if (plugins_.empty()) {
-        out_ << "plug-in: none loaded\n";
-    } else {
-        for (const LoadedPlugin& plugin : plugins_) {
-            out_ << "plug-in: " << plugin.className << " (" << plugin.module.info->displayName << " "
-                 << plugin.module.info->version << ") loaded from " << plugin.module.path.string() << "; "
-                 << backend_->HookCount(plugin.owner) << " hooks, " << backend_->DrawableCount(plugin.owner)
-                 << " drawables\n";
-        }
-    }
-    out_ << "console: " << cvars_.Variables().size() << " variables, " << cvars_.Commands().size() << " commands\n";
-    out_ << "menu: " << (menuOpen_ ? "open on tab \"" + menuTab_ + "\"" : std::string("closed")) << '\n';
-    out_ << "escaped exceptions: " << guard_.Escaped() << '\n';
-    out_ << "invalid handle uses: " << backend_->InvalidHandleUses() << '\n';
-}
-
-void Host::PrintCalls() {
-    std::vector<std::pair<std::string_view, std::uint64_t>> rows;
-    for (std::size_t i = 0; i < kOpCount; ++i) {
-        const Op op = static_cast<Op>(i);
-        rows.emplace_back(OpName(op), calls_.Count(op));
-    }
-    std::sort(rows.begin(), rows.end());
-    for (const auto& [name, count] : rows) out_ << name << ' ' << count << '\n';
 }
 
 }  // namespace vhost

@@ -24,10 +24,11 @@
 
 #include <pluginsdk/plugin.h>
 
-#include "backend.h"
+#include "host_backend.h"
 #include "calls.h"
 #include "console.h"
 #include "cvars.h"
+#include "faces.h"
 #include "guard.h"
 #include "module.h"
 #include "trace_canvas.h"
@@ -35,9 +36,6 @@
 #include "world.h"
 
 namespace vhost {
-
-class SettingsWindow;
-struct GuiInput;
 
 struct HostOptions {
     std::filesystem::path pluginPath;  // empty: DefaultPluginPath()
@@ -47,6 +45,7 @@ struct HostOptions {
     std::optional<std::time_t> clock;  // the local time the plug-in reads at start (then follows the virtual clock)
     std::ostream* out = &std::cout;    // command output
     std::ostream* err = &std::cerr;    // errors and diagnostics
+    HostFaces faces;                   // the game screen's picture and the settings window, if any
 };
 
 enum class Outcome {
@@ -99,12 +98,17 @@ public:
 
     // Runs one command line.
     CommandResult Execute(std::string_view line);
+    // Moves the clock `seconds` forward, as `wait` does: due timers and world changes run,
+    // frames are drawn. An error for a negative or non-finite time, or from inside a
+    // plug-in callback.
+    CommandResult AdvanceClock(double seconds);
 
-    // Runs commands until the end of input, `quit` or the first failing line, which is
-    // reported as "NAME:LINE: error: WHAT". Returns the exit status (kExitOk, kExitError,
-    // kExitRefused). Does not unload or save: that is Finish().
+    // Runs commands until the end of input, `quit`, a stop request (StopRequested) or the
+    // first failing line, which is reported as "NAME:LINE: error: WHAT". Returns the exit
+    // status (kExitOk, kExitError, kExitRefused). Does not unload or save: that is Finish().
     int RunScript(std::istream& in, std::string_view name);
-    // Reads commands with a prompt; a failing line is reported and the session goes on.
+    // Reads commands with a prompt; a failing line is reported and the session goes on,
+    // until the end of input, `quit` or a stop request.
     int RunInteractive(std::istream& in);
 
     // Draws one frame of the settings window with this input, one tab per plug-in with a
@@ -124,13 +128,15 @@ public:
     CountingBackend& backend() { return *backend_; }
     std::uint64_t EscapedExceptions() const { return guard_.Escaped(); }
     std::size_t LoadedPlugins() const { return plugins_.size(); }
+    std::ostream& out() { return out_; }
+    std::ostream& err() { return err_; }
     const std::filesystem::path& ConfigPath() const { return configPath_; }
 
     // The settings menu, for a front end that shows it (the window): whether it is open,
     // closing it as a user closes the game's menu, and the settings window once made.
     bool MenuOpen() const { return menuOpen_; }
     void CloseSettingsMenu() { CloseMenu(); }
-    SettingsWindow* SettingsWindowIfMade() const { return settingsWindow_.get(); }
+    SettingsView* SettingsWindowIfMade() const { return settingsWindow_.get(); }
     // Where the frames drawn while the clock moves go: called before each such frame, it
     // returns the canvas for it (counted as usual). Unset: a canvas that discards them.
     void SetFrameTarget(std::function<pluginsdk::CanvasBackend&()> target) { frameTarget_ = std::move(target); }
@@ -159,6 +165,7 @@ private:
     CommandResult DrawFrameCommand();
     CommandResult SnapshotCommand(const std::string& file);
     CommandResult SettingsCommand(const std::string& file);
+    SettingsView* MakeSettingsView();  // the settings window, made on first use; null without one
     void PrintStatus();
     void PrintCalls();
     void PrintCvars();
@@ -189,7 +196,7 @@ private:
     std::uint64_t requestedFrames_ = 0;
     bool menuOpen_ = false;
     std::string menuTab_;
-    std::shared_ptr<SettingsWindow> settingsWindow_;  // made on first use (shared_ptr: type may be incomplete)
+    std::unique_ptr<SettingsView> settingsWindow_;  // made on first use, when the program gave one
     std::vector<std::string> settingsTabs_;           // the tabs of the last settings frame
 };
 

@@ -1,7 +1,7 @@
 // The one list of the SDK operations the host answers. From it come the operation enum Op,
 // the names that `fault`, `calls` and `help fault` use, and the forwarding functions that
 // count each call and throw an injected fault before the host answers it (CountingBackend
-// in backend.h, CountingCanvas in trace_canvas.h). A new SDK operation is added here, and
+// in host_backend.h, CountingCanvas in trace_canvas.h). A new SDK operation is added here, and
 // answered in HostBackend or the canvases; nothing else names it.
 //
 // Entries, in the order `help fault` lists them:

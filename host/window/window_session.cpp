@@ -1,41 +1,28 @@
+// The window's session: opening the window, the frame loop, the clock, running lines, and
+// the end (closed, `quit`, Ctrl-C or SIGTERM, or the window lost).
 #include "window_session.h"
 
-#include <GLFW/glfw3.h>
 #include <imgui.h>
+#include <imgui_internal.h>
 #include <imgui_impl_glfw.h>
 #include <imgui_impl_opengl2.h>
 
 #include <algorithm>
-#include <array>
-#include <chrono>
-#include <cmath>
-#include <cstdint>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <ctime>
 #include <filesystem>
-#include <fstream>
 #include <iostream>
-#include <map>
-#include <memory>
-#include <optional>
-#include <sstream>
-#include <string>
-#include <thread>
-#include <vector>
 
 #include <fmt/format.h>
 
-#include "console_buffer.h"
-#include "game_screen.h"
-#include "gui/offscreen_picture.h"
-#include "gui/settings_window.h"
-#include "recording_canvas.h"
+#include "session.h"
+// Last: Xlib defines macros (None, Status, Bool) that other headers use as names.
+#include "x11_native.h"
+#include "stop_request.h"
 
 namespace vhost {
 namespace {
-
-using Clock = std::chrono::steady_clock;
 
 constexpr const char* kSansFont = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
 constexpr const char* kMonoFont = "/usr/share/fonts/truetype/dejavu/DejaVuSansMono.ttf";
@@ -44,60 +31,6 @@ constexpr double kLongestFrame = 0.25;        // a stall does not make the clock
 constexpr double kIdleWaitSeconds = 0.5;      // how often an idle window looks at the log
 constexpr double kScriptSliceSeconds = 0.01;  // script lines run per frame at most this long
 constexpr int kFramesAfterInput = 3;          // Dear ImGui settles hover and release states
-constexpr float kBarHeight = 66.0f;
-constexpr float kSidePanelMin = 200.0f;
-constexpr std::array<double, 3> kSpeeds = {1.0, 10.0, 60.0};
-
-struct PlaylistChoice {
-    const char* name;
-    int playlist;
-};
-constexpr PlaylistChoice kPlaylists[] = {{"1vs1 (10)", 10}, {"2vs2 (11)", 11}, {"3vs3 (13)", 13}, {"Casual (6)", 6}};
-
-struct Rect {
-    float x = 0, y = 0, w = 0, h = 0;
-    bool Contains(ImVec2 p) const { return p.x >= x && p.y >= y && p.x < x + w && p.y < y + h; }
-};
-
-// Begins an ImGui window fixed at `area`: the layout, not the user, places the panels.
-void BeginPanel(const char* name, const Rect& area, ImGuiWindowFlags flags) {
-    ImGui::SetNextWindowPos(ImVec2(area.x, area.y));
-    ImGui::SetNextWindowSize(ImVec2(area.w, area.h));
-    ImGui::Begin(name, nullptr, flags | ImGuiWindowFlags_NoMove | ImGuiWindowFlags_NoSavedSettings);
-}
-
-struct Layout {
-    int width = 0, height = 0;
-    Rect bar, game, screen, settings, side, console;  // screen: the game screen inside `game`, aspect kept
-};
-
-Layout ComputeLayout(int width, int height, int settingsWidth, int settingsHeight, float screenAspect) {
-    Layout l;
-    l.width = width;
-    l.height = height;
-    const auto w = static_cast<float>(width);
-    const auto h = static_cast<float>(height);
-    l.bar = {0, 0, w, kBarHeight};
-    const float consoleHeight = std::max(160.0f, std::floor(h * 0.28f));
-    const float middleTop = kBarHeight;
-    const float middleHeight = std::max(static_cast<float>(settingsHeight) + kSidePanelMin * 0.5f,
-                                        h - kBarHeight - consoleHeight);
-    const auto sw = static_cast<float>(settingsWidth);
-    l.game = {0, middleTop, std::max(1.0f, w - sw), middleHeight};
-    l.settings = {l.game.w, middleTop, sw, static_cast<float>(settingsHeight)};
-    l.side = {l.game.w, middleTop + l.settings.h, sw, std::max(1.0f, middleHeight - l.settings.h)};
-    l.console = {0, middleTop + middleHeight, w, std::max(1.0f, h - middleTop - middleHeight)};
-    // The game screen keeps its aspect, centred in its area.
-    float sw2 = l.game.w;
-    float sh2 = sw2 / screenAspect;
-    if (sh2 > l.game.h) {
-        sh2 = l.game.h;
-        sw2 = sh2 * screenAspect;
-    }
-    l.screen = {std::floor(l.game.x + (l.game.w - sw2) / 2), std::floor(l.game.y + (l.game.h - sh2) / 2),
-                std::floor(sw2), std::floor(sh2)};
-    return l;
-}
 
 std::string GlfwErrorText() {
     const char* text = nullptr;
@@ -114,240 +47,53 @@ void AddFonts(ImGuiIO& io, ImFont*& sans, ImFont*& mono) {
     if (mono == nullptr) mono = sans;
 }
 
-// --- the script, played at the clock's speed ------------------------------------------------
+// The session whose window the X connection belongs to (one window per process).
+Session* xSession = nullptr;
 
-class ScriptPlayer {
-public:
-    enum class State { None, Running, Ended, Failed };
+// The connection to the X server broke (the window was killed from outside, the server
+// went away). Xlib's default would end the process on the spot, losing the session's
+// settings; returning lets the session end as `quit` does, without touching X again.
+void OnXConnectionLost(Display*, void*) {
+    if (xSession != nullptr) OnWindowLost(*xSession);
+}
+int QuietIoError(Display*) { return 0; }
+// The window's X id, to tell a request on it failing.
+unsigned long xWindow = 0;
 
-    void Start(std::istream* in, std::string name) {
-        in_ = in;
-        name_ = std::move(name);
-        state_ = in != nullptr ? State::Running : State::None;
+// Another client destroyed the window: requests on it fail. Xlib's default handler would end
+// the process; the session ends instead (other errors are let pass).
+int OnXError(Display*, XErrorEvent* error) {
+    const bool onWindow = error->resourceid == xWindow && xWindow != 0;
+    if (onWindow || error->error_code == BadWindow || error->error_code == BadDrawable) {
+        if (xSession != nullptr) OnWindowLost(*xSession);
     }
-    State state() const { return state_; }
-    bool Running() const { return state_ == State::Running; }
-    bool Waiting() const { return waiting_; }
-    double WaitLeft(double now) const { return waiting_ ? std::max(0.0, target_ - now) : 0.0; }
-    std::uint64_t LineNumber() const { return line_; }
-    const std::string& Name() const { return name_; }
-
-    // Plays the script with `seconds` of clock: lines run until a wait needs more clock than
-    // is left. `run` executes a line; `advance` moves the clock. Returns the seconds used.
-    template <typename Run, typename Advance>
-    double Play(double seconds, Host& host, Run&& run, Advance&& advance) {
-        double used = 0.0;
-        const auto sliceEnd = Clock::now() + std::chrono::duration<double>(kScriptSliceSeconds);
-        while (state_ == State::Running) {
-            if (waiting_) {
-                const double now = host.world().Now();
-                const double left = std::max(0.0, target_ - now);
-                const double step = std::min(left, seconds - used);
-                // The first piece runs even when it is 0, as `wait 0` does: it runs what is due now.
-                if (step > 0.0 || !started_) {
-                    advance(step);
-                    used += step;
-                    started_ = true;
-                }
-                if (target_ - host.world().Now() > 5e-10) return used;
-                waiting_ = false;
-                continue;
-            }
-            if (Clock::now() > sliceEnd) return used;
-            std::string line;
-            if (!std::getline(*in_, line)) {
-                state_ = State::Ended;
-                return used;
-            }
-            ++line_;
-            const console::ParseResult parsed = console::Parse(line);
-            if (parsed.ok()) {
-                if (const auto* wait = std::get_if<console::Wait>(&parsed.command)) {
-                    waiting_ = true;
-                    started_ = false;
-                    target_ = host.world().Now() + wait->seconds;
-                    continue;
-                }
-            }
-            const Outcome outcome = run(line, line_);
-            if (outcome == Outcome::Error || outcome == Outcome::Refused) {
-                state_ = State::Failed;
-            } else if (outcome == Outcome::Quit) {
-                state_ = State::Ended;
-            }
-        }
-        return used;
-    }
-
-private:
-    std::istream* in_ = nullptr;
-    std::string name_;
-    State state_ = State::None;
-    std::uint64_t line_ = 0;
-    bool waiting_ = false;
-    bool started_ = false;
-    double target_ = 0.0;
-};
-
-// --- test hooks ---------------------------------------------------------------------------
-
-double ProcessCpuSeconds() {
-    timespec t{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
+    return 0;
 }
 
-struct HookStep {
-    std::string verb;
-    std::string rest;
-};
-
-std::vector<HookStep> ReadHooks(const char* path) {
-    std::vector<HookStep> steps;
-    if (path == nullptr || *path == '\0') return steps;
-    std::ifstream in(path);
-    std::string line;
-    while (std::getline(in, line)) {
-        if (line.empty() || line[0] == '#') continue;
-        const auto space = line.find(' ');
-        steps.push_back({line.substr(0, space), space == std::string::npos ? "" : line.substr(space + 1)});
-    }
-    return steps;
+// GLFW puts back Xlib's default error handler after each request it watches itself: the
+// session's is set again before each frame.
+void WatchX() {
+    if (xSession != nullptr) XSetErrorHandler(OnXError);
 }
 
-// --- the session --------------------------------------------------------------------------
+}  // namespace
 
-class Session {
-public:
-    explicit Session(const WindowOptions& options)
-        : options_(options),
-          outTee_(console_, ConsoleLine::Kind::Out, std::cout.rdbuf()),
-          errTee_(console_, ConsoleLine::Kind::Err, std::cerr.rdbuf()),
-          out_(&outTee_),
-          err_(&errTee_),
-          speed_(options.speed) {}
+void OnWindowLost(Session& session) { session.lost_ = true; }
 
-    int Run();
+void BeginPanel(const char* name, const Rect& area, ImGuiWindowFlags flags) {
+    ImGui::SetNextWindowPos(ImVec2(area.x, area.y));
+    ImGui::SetNextWindowSize(ImVec2(area.w, area.h));
+    ImGui::Begin(name, nullptr, flags | ImGuiWindowFlags_NoMove | ImGuiWindowFlags_NoSavedSettings);
+}
 
-private:
-    bool OpenWindow();
-    void CloseWindow();
-    void InstallCallbacks();
-    bool HaveWork() const;
-    void Frame(double dt);
-    void MoveClock(double seconds);
-    void Advance(double seconds);
-    Outcome RunLine(const std::string& line, bool typed);
-    CommandResult ExecuteCommand(const std::string& line);
-    void RunHooks(ImGuiIO& io);
-    void ApplySyntheticInput(ImGuiIO& io);
-    bool HookTarget(const std::string& target, ImVec2& point) const;
-    bool SleepHookDue() const;
-    void DrawBar();
-    void DrawConsole();
-    void DrawSide();
-    void DrawSettings();
-    void ShowGameScreen();
-    void Render(const std::vector<Rect>& areas);
-    void DrawArea(const Rect* area);
-    bool ChangedAreas(std::vector<Rect>& areas);
-    void RenderSettings(const Rect* area);
-    bool ProbeKeptBackBuffer();
-    bool Button(const char* label, const char* control = nullptr);
-    void WriteLayout(const std::string& path);
-    void Screenshot(const std::string& path);
-
-    const WindowOptions& options_;
-    ConsoleBuffer console_;
-    ConsoleTee outTee_;
-    ConsoleTee errTee_;
-    std::ostream out_;
-    std::ostream err_;
-    std::unique_ptr<Host> host_;
-    std::unique_ptr<FileTail> log_;
-
-    GLFWwindow* window_ = nullptr;
-    ImGuiContext* gui_ = nullptr;
-    ImFont* sans_ = nullptr;
-    ImFont* mono_ = nullptr;
-    Layout layout_;
-    bool activity_ = true;  // input or a resize since the last frame
-    int settleFrames_ = kFramesAfterInput;
-
-    // The clock and the script.
-    double speed_ = 1.0;
-    bool paused_ = false;
-    double stepRequest_ = 0.0;
-    ScriptPlayer script_;
-    int status_ = kExitOk;
-    bool quit_ = false;
-    bool worldTouched_ = true;  // a command ran: a paused screen needs a fresh frame
-
-    // The game screen.
-    std::unique_ptr<GameScreen> screen_;
-    RecordingCanvas latest_;
-    std::uint64_t framesDrawn_ = 0;
-    std::uint64_t framesShown_ = 0;
-
-    // The settings window in the window.
-    unsigned int settingsAtlas_ = 0;
-    bool settingsDrag_ = false;
-    bool settingsWasDown_ = false;
-    ImVec2 panelOrigin_{};
-    float panelLineStep_ = 0, panelRowStep_ = 0, panelRowHeight_ = 0, panelItemWidth_ = 0;
-
-    // The console's input line and its history.
-    std::array<char, 1024> input_{};
-    std::vector<std::string> history_;
-    int historyPos_ = -1;
-    bool focusConsole_ = true;
-    bool consoleActive_ = false;
-    bool scrollToEnd_ = true;
-    std::uint64_t consoleSeen_ = 0;
-
-    // Controls of the bar.
-    int playlistChoice_ = 1;
-    int team_ = 0;
-    float rating_ = 1000.0f;
-    float ratingAfter_ = 0.0f;
-    std::map<std::string, Rect> controls_;
-    Clock::time_point labelsDue_{};
-    double clockLabel_ = 0.0;
-    double waitLabel_ = 0.0;
-    std::uint64_t redrawsLabel_ = 0;
-
-    // Test hooks.
-    std::vector<HookStep> hooks_;
-    std::size_t hookIndex_ = 0;
-    int hookFrames_ = 0;
-    Clock::time_point hookUntil_{};
-    bool syntheticMouse_ = false;
-    ImVec2 mouse_{-1, -1};
-    bool mouseDown_ = false;
-    int releaseKey_ = -1;
-    std::string screenshotPath_;
-
-    std::uint64_t renderedFrames_ = 0;
-    double cpuStart_ = 0.0;
-    Clock::time_point wallStart_{};
-    std::uint64_t framesAtStart_ = 0;
-    // What the window shows, a Dear ImGui draw list at a time (the settings window's last).
-    struct ShownList {
-        std::uint64_t hash = 0;
-        Rect area;  // where it can draw (ListArea): nothing it draws lies outside
-    };
-    std::vector<ShownList> shown_;
-    int shownWidth_ = 0, shownHeight_ = 0;
-    bool keptBackBuffer_ = false;  // a swap leaves the back buffer as it was: redraw only changes
-    bool redrawAll_ = true;        // the window system lost what the window showed
-    std::uint64_t partialFrames_ = 0;
-    PixelBox screenStale_;  // the part of the game screen uploaded this frame
-    std::uint64_t glFrames_ = 0;  // frames drawn with GL (the others showed the same)
-    double renderCpu_ = 0.0;      // CPU time spent in Render (GL and the swap)
-    double renderCpuAtStart_ = 0.0;
-    std::uint64_t glFramesAtStart_ = 0;
-    std::uint64_t partialFramesAtStart_ = 0;
-};
+Session::Session(const WindowOptions& options)
+    : options_(options),
+      outTee_(console_, ConsoleLine::Kind::Out, std::cout.rdbuf()),
+      errTee_(console_, ConsoleLine::Kind::Err, std::cerr.rdbuf()),
+      out_(&outTee_),
+      err_(&errTee_) {
+    clock_.speed = options.speed;
+}
 
 bool Session::OpenWindow() {
     const char* display = std::getenv("DISPLAY");
@@ -374,6 +120,13 @@ bool Session::OpenWindow() {
         glfwTerminate();
         return false;
     }
+    if (Display* x = glfwGetX11Display(); x != nullptr) {
+        xSession = this;
+        xWindow = glfwGetX11Window(window_);
+        XSetIOErrorHandler(QuietIoError);
+        XSetIOErrorExitHandler(x, OnXConnectionLost, nullptr);
+        XSetErrorHandler(OnXError);
+    }
     glfwMakeContextCurrent(window_);
     glfwSwapInterval(1);
     InstallCallbacks();
@@ -390,15 +143,34 @@ bool Session::OpenWindow() {
     AddFonts(io, sans_, mono_);
     ImGui_ImplGlfw_InitForOpenGL(window_, true);  // chains to the callbacks installed above
     ImGui_ImplOpenGL2_Init();
-    keptBackBuffer_ = std::getenv("VANTREL_WINDOW_FULL_REDRAW") == nullptr && ProbeKeptBackBuffer();
+    // Keys and characters go through the window's queue rather than straight into Dear
+    // ImGui (input_queue.h): every press is seen, in order.
+    glfwSetKeyCallback(window_, [](GLFWwindow* w, int key, int, int action, int) {
+        auto* self = static_cast<Session*>(glfwGetWindowUserPointer(w));
+        self->activity_ = true;
+        if (action != GLFW_REPEAT) self->keys_.Key(key, action == GLFW_PRESS);
+    });
+    glfwSetCharCallback(window_, [](GLFWwindow* w, unsigned int c) {
+        auto* self = static_cast<Session*>(glfwGetWindowUserPointer(w));
+        self->activity_ = true;
+        self->keys_.Char(c);
+    });
+    keys_.SetModifierKeys(GLFW_KEY_LEFT_CONTROL, GLFW_KEY_RIGHT_CONTROL, GLFW_KEY_LEFT_SHIFT, GLFW_KEY_RIGHT_SHIFT,
+                          GLFW_KEY_LEFT_ALT, GLFW_KEY_RIGHT_ALT, GLFW_KEY_LEFT_SUPER, GLFW_KEY_RIGHT_SUPER);
+    presenter_ = Presenter(std::getenv("VANTREL_WINDOW_FULL_REDRAW") == nullptr && ProbeKeptBackBuffer());
     return true;
 }
 
 void Session::CloseWindow() {
     if (window_ == nullptr) return;
+    if (lost_) {
+        // Nothing may be asked of a display that is gone; the process ends next.
+        window_ = nullptr;
+        return;
+    }
     glfwMakeContextCurrent(window_);
     if (screen_) screen_->ReleaseTexture();
-    if (settingsAtlas_ != 0) glDeleteTextures(1, &settingsAtlas_);
+    if (settings_.atlas != 0) glDeleteTextures(1, &settings_.atlas);
     ImGui::SetCurrentContext(gui_);
     ImGui_ImplOpenGL2_Shutdown();
     ImGui_ImplGlfw_Shutdown();
@@ -406,6 +178,7 @@ void Session::CloseWindow() {
     gui_ = nullptr;
     glfwDestroyWindow(window_);
     window_ = nullptr;
+    xSession = nullptr;
     // GLFW is not terminated: the process ends next, and terminating would unload Mesa's GL
     // driver, whose lasting allocations LeakSanitizer then reports as leaks it cannot place.
 }
@@ -421,23 +194,30 @@ void Session::InstallCallbacks() {
     glfwSetScrollCallback(window_, [](GLFWwindow* w, double, double) {
         static_cast<Session*>(glfwGetWindowUserPointer(w))->activity_ = true;
     });
-    glfwSetKeyCallback(window_, [](GLFWwindow* w, int, int, int, int) {
-        static_cast<Session*>(glfwGetWindowUserPointer(w))->activity_ = true;
-    });
-    glfwSetCharCallback(window_, [](GLFWwindow* w, unsigned int) {
-        static_cast<Session*>(glfwGetWindowUserPointer(w))->activity_ = true;
-    });
     glfwSetWindowSizeCallback(window_, [](GLFWwindow* w, int, int) {
         static_cast<Session*>(glfwGetWindowUserPointer(w))->activity_ = true;
     });
     glfwSetWindowRefreshCallback(window_, [](GLFWwindow* w) {
         auto* self = static_cast<Session*>(glfwGetWindowUserPointer(w));
         self->activity_ = true;
-        self->redrawAll_ = true;
+        self->presenter_.Invalidate();
     });
     glfwSetWindowFocusCallback(window_, [](GLFWwindow* w, int) {
         static_cast<Session*>(glfwGetWindowUserPointer(w))->activity_ = true;
     });
+}
+
+// The settings window opens with the session, on the plug-in's tab, as the first thing a
+// newcomer does is move its sliders. Drawn without a word on the console.
+void Session::OpenSettingsAtStart() {
+    if (!hooks_.steps.empty() && hooks_.steps.front().verb == "settings" && hooks_.steps.front().rest == "closed") {
+        ++hooks_.index;  // a test that compares the plug-in's calls with a headless run
+        return;
+    }
+    glfwMakeContextCurrent(nullptr);
+    host_->SettingsFrame(GuiInput{});
+    glfwMakeContextCurrent(window_);
+    ImGui::SetCurrentContext(gui_);
 }
 
 int Session::Run() {
@@ -452,7 +232,7 @@ int Session::Run() {
         hostOptions.workdir.empty() ? std::filesystem::current_path(ec) : std::filesystem::absolute(hostOptions.workdir, ec);
     log_ = std::make_unique<FileTail>(workdir / "VantrelLog.txt");
     screen_ = std::make_unique<GameScreen>();
-    hooks_ = ReadHooks(std::getenv("VANTREL_WINDOW_HOOKS"));
+    hooks_.steps = ReadHooks(std::getenv("VANTREL_WINDOW_HOOKS"));
 
     int status = kExitOk;
     try {
@@ -471,41 +251,61 @@ int Session::Run() {
             CloseWindow();
             return started.outcome == Outcome::Refused ? kExitRefused : kExitError;
         }
-        script_.Start(options_.script, options_.scriptName);
+        OpenSettingsAtStart();
+        script_.Start(*host_, options_.script, options_.scriptName);
+        script_.SetExecutor([this](const std::string& line) {
+            worldTouched_ = true;
+            return ExecuteCommand(line);
+        });
+        script_.SetEcho([this](std::uint64_t number, const std::string& line) {
+            if (line.find_first_not_of(" \t\r") != std::string::npos) {
+                console_.Add(ConsoleLine::Kind::Command, fmt::format("{}:{}> {}", script_.Name(), number, line));
+            }
+        });
 
-        auto last = Clock::now();
+        auto last = SteadyClock::now();
         auto nextFrame = last;
-        while (!quit_) {
+        // The loop ends when the window is closed, at `quit`, at Ctrl-C or SIGTERM (the
+        // handler only records it), or when the window is lost.
+        const auto ending = [this] { return quit_ || StopRequested() || lost_ || glfwWindowShouldClose(window_); };
+        while (!ending()) {
             if (HaveWork()) {
                 // Frames at 60 a second; input that comes between them is gathered for the next.
                 for (;;) {
-                    const double wait = std::chrono::duration<double>(nextFrame - Clock::now()).count();
-                    if (wait <= 0.0) break;
+                    const double wait = std::chrono::duration<double>(nextFrame - SteadyClock::now()).count();
+                    if (wait <= 0.0 || ending()) break;
                     glfwWaitEventsTimeout(wait);
                 }
                 glfwPollEvents();
-                nextFrame = std::max(nextFrame + std::chrono::duration_cast<Clock::duration>(
-                                                      std::chrono::duration<double>(kFrameSeconds)),
-                                     Clock::now());
+                nextFrame = std::max(nextFrame + std::chrono::duration_cast<SteadyClock::duration>(
+                                                     std::chrono::duration<double>(kFrameSeconds)),
+                                     SteadyClock::now());
             } else {
                 // Paused and nothing moves: sleep until input comes or the log grows.
                 glfwWaitEventsTimeout(kIdleWaitSeconds);
                 std::vector<std::string> lines = log_->Poll();
                 for (std::string& line : lines) console_.Add(ConsoleLine::Kind::Log, std::move(line));
-                if (!activity_ && lines.empty() && !glfwWindowShouldClose(window_) && !SleepHookDue()) {
-                    last = Clock::now();
+                if (!activity_ && lines.empty() && !ending() && !SleepHookDue()) {
+                    last = SteadyClock::now();
                     continue;
                 }
-                nextFrame = Clock::now();
+                nextFrame = SteadyClock::now();
             }
-            if (glfwWindowShouldClose(window_)) break;
-            const auto now = Clock::now();
+            if (ending()) break;
+            WatchX();
+            const auto now = SteadyClock::now();
             const double dt = std::min(kLongestFrame, std::chrono::duration<double>(now - last).count());
             last = now;
             if (activity_) settleFrames_ = kFramesAfterInput;
             activity_ = false;
             Frame(dt);
             if (settleFrames_ > 0) --settleFrames_;
+        }
+        if (StopRequested() || lost_) {
+            out_.flush();
+            err_ << "vantrel-host: "
+                 << (lost_ ? "the window was lost" : StopSignal() == SIGINT ? "stopped by Ctrl-C" : "stopped by SIGTERM")
+                 << ": the session ends as at quit\n";
         }
         status = status_;
         if (!host_->Finish() && status == kExitOk) status = kExitError;
@@ -524,10 +324,11 @@ int Session::Run() {
 
 // Whether the window must draw frames at full rate rather than wait for input.
 bool Session::HaveWork() const {
-    if (!paused_) return true;
-    if (stepRequest_ > 0.0 || settleFrames_ > 0) return true;
+    if (!clock_.paused) return true;
+    if (clock_.stepRequest > 0.0 || settleFrames_ > 0 || !keys_.Empty()) return true;
     // A hook that sleeps leaves the window idle, as a user who looks away does.
-    if ((hookIndex_ < hooks_.size() && hooks_[hookIndex_].verb != "sleep") || (syntheticMouse_ && mouseDown_)) {
+    if ((hooks_.index < hooks_.steps.size() && hooks_.steps[hooks_.index].verb != "sleep") ||
+        (hooks_.mouse && hooks_.mouseDown)) {
         return true;
     }
     if (window_ != nullptr && glfwGetMouseButton(window_, GLFW_MOUSE_BUTTON_LEFT) == GLFW_PRESS) return true;
@@ -537,6 +338,7 @@ bool Session::HaveWork() const {
 Outcome Session::RunLine(const std::string& line, bool typed) {
     worldTouched_ = true;
     if (typed) console_.Add(ConsoleLine::Kind::Command, "vantrel> " + line);
+    consolePanel_.toEnd = true;
     const CommandResult result = ExecuteCommand(line);
     if (result.outcome == Outcome::Quit) {
         quit_ = true;
@@ -564,58 +366,51 @@ CommandResult Session::ExecuteCommand(const std::string& line) {
     return result;
 }
 
-void Session::Advance(double seconds) { host_->Execute(fmt::format("wait {:.9f}", seconds)); }
-
 // Moves the clock by `seconds` (the frame's share at the chosen speed, or a step): the
 // script's waits take it first; without a running script the clock runs free.
 void Session::MoveClock(double seconds) {
     if (script_.Running()) {
-        script_.Play(
-            seconds, *host_,
-            [this](const std::string& line, std::uint64_t number) {
-                if (line.find_first_not_of(" \t\r") != std::string::npos) {
-                    console_.Add(ConsoleLine::Kind::Command, fmt::format("{}:{}> {}", script_.Name(), number, line));
-                }
-                worldTouched_ = true;
-                const CommandResult result = ExecuteCommand(line);
-                if (result.outcome == Outcome::Quit) {
-                    quit_ = true;
-                } else if (!result.ok()) {
-                    out_.flush();
-                    err_ << script_.Name() << ":" << number << ": error: " << result.message << '\n';
-                    err_.flush();
-                    status_ = result.outcome == Outcome::Refused ? kExitRefused : kExitError;
-                }
-                return result.outcome;
-            },
-            [this](double step) { Advance(step); });
+        script_.Play(seconds, SteadyClock::now() + std::chrono::duration_cast<SteadyClock::duration>(
+                                                       std::chrono::duration<double>(kScriptSliceSeconds)));
+        if (script_.Quit()) quit_ = true;
+        if (script_.state() == ScriptPlayer::State::Failed) status_ = script_.ExitStatus();
         return;
     }
-    if (seconds >= 1e-9) Advance(seconds);
+    if (seconds >= 1e-9) host_->AdvanceClock(seconds);
 }
 
 void Session::Frame(double dt) {
     glfwMakeContextCurrent(window_);
 
     // The clock: real time times the speed, unless paused; a step adds one second.
-    const double seconds = (paused_ ? 0.0 : dt * speed_) + stepRequest_;
-    stepRequest_ = 0.0;
-    if (seconds > 0.0 || (!paused_ && script_.Running())) MoveClock(seconds);
+    const double seconds = (clock_.paused ? 0.0 : dt * clock_.speed) + clock_.stepRequest;
+    clock_.stepRequest = 0.0;
+    if (seconds > 0.0 || (!clock_.paused && script_.Running())) MoveClock(seconds);
     if (quit_) return;
 
     for (std::string& line : log_->Poll()) console_.Add(ConsoleLine::Kind::Log, std::move(line));
 
     int width = 0, height = 0;
     glfwGetWindowSize(window_, &width, &height);
-    const SettingsWindow* settings = host_->SettingsWindowIfMade();
-    layout_ = ComputeLayout(std::max(width, 1), std::max(height, 1), settings ? settings->Width() : 640,
-                            settings ? settings->Height() : 360,
-                            static_cast<float>(screen_->Width()) / static_cast<float>(screen_->Height()));
-
+    const SettingsView* settings = host_->SettingsWindowIfMade();
+    LayoutInput in;
+    in.width = width;
+    in.height = height;
+    if (settings != nullptr) {
+        in.settingsWidth = settings->Width();
+        in.settingsHeight = settings->Height();
+    }
+    in.screenAspect = static_cast<float>(screen_->Width()) / static_cast<float>(screen_->Height());
     ImGui::SetCurrentContext(gui_);
+    in.barRowHeight = ImGui::GetFrameHeightWithSpacing();
+    in.barRows = BarRows(static_cast<float>(width));
+    layout_ = ComputeLayout(in);
+
     ImGui_ImplOpenGL2_NewFrame();
     ImGui_ImplGlfw_NewFrame();
     ImGuiIO& io = ImGui::GetIO();
+    const ImGuiContext& g = *ImGui::GetCurrentContext();
+    keys_.Apply(io, g.ActiveId != 0 && g.ActiveId == g.InputTextState.ID);
     RunHooks(io);
     ApplySyntheticInput(io);
     ImGui::NewFrame();
@@ -633,764 +428,9 @@ void Session::Frame(double dt) {
     ShowGameScreen();
     ImGui::PopFont();
     ImGui::Render();
-    // A frame is drawn only where it differs from what the window shows, and not at all when
-    // it does not: with a software GL (Mesa's llvmpipe) drawing is most of a frame's cost.
-    std::vector<Rect> areas;
-    const bool changed = ChangedAreas(areas);
-    if (!changed && !redrawAll_ && !screenshotPath_.empty() && keptBackBuffer_) {
-        // The kept back buffer is what the window shows.
-        Screenshot(screenshotPath_);
-        screenshotPath_.clear();
-    } else if (changed || redrawAll_ || !screenshotPath_.empty()) {
-        // Without a kept back buffer every drawn frame is drawn whole.
-        const bool partial =
-            keptBackBuffer_ && !redrawAll_ && changed &&
-            !(areas.size() == 1 && areas[0].w >= static_cast<float>(layout_.width) && areas[0].h >= static_cast<float>(layout_.height));
-        if (!partial) areas.clear();
-        redrawAll_ = false;
-        const double renderStart = ProcessCpuSeconds();
-        Render(areas);
-        renderCpu_ += ProcessCpuSeconds() - renderStart;
-        ++glFrames_;
-        if (partial) ++partialFrames_;
-    }
-    ++renderedFrames_;
+    Present();
+    ++frames_.rendered;
 }
-
-namespace {
-void ClipTo(ImDrawData* data, const Rect& area, std::vector<ImVec4>& saved);
-void Unclip(ImDrawData* data, const std::vector<ImVec4>& saved);
-}  // namespace
-
-// --- the game screen ------------------------------------------------------------------------
-
-void Session::ShowGameScreen() {
-    if (framesDrawn_ != framesShown_) {
-        // The clock drew frames: show the latest.
-        framesShown_ = framesDrawn_;
-        screen_->Show(latest_);
-        worldTouched_ = false;
-    } else if (paused_ && worldTouched_) {
-        // A stopped clock draws no frames; draw one so the screen shows what a command or
-        // the settings changed.
-        worldTouched_ = false;
-        latest_.Clear();
-        CountingCanvas counting(latest_, host_->calls());
-        host_->backend().DrawFrame(counting);
-        screen_->Show(latest_);
-    }
-    const Rect& r = layout_.screen;
-    screenStale_ = screen_->Stale();
-    const auto texture = reinterpret_cast<ImTextureID>(static_cast<std::intptr_t>(screen_->Texture()));
-    ImGui::GetBackgroundDrawList()->AddImage(texture, ImVec2(r.x, r.y), ImVec2(r.x + r.w, r.y + r.h));
-}
-
-// --- the settings window --------------------------------------------------------------------
-
-void Session::DrawSettings() {
-    if (!host_->MenuOpen()) {
-        const Rect& r = layout_.settings;
-        BeginPanel("##settings_closed", r, ImGuiWindowFlags_NoDecoration);
-        ImGui::TextDisabled("The settings window is closed.");
-        ImGui::TextDisabled("Open it with the Settings button or vantrel_show_menu.");
-        ImGui::End();
-        settingsDrag_ = false;
-        return;
-    }
-    ImGuiIO& io = ImGui::GetIO();
-    const Rect& r = layout_.settings;
-    const bool over = r.Contains(io.MousePos) && !io.WantCaptureMouse;
-    if (!io.MouseDown[0]) {
-        settingsDrag_ = false;
-    } else if (io.MouseClicked[0]) {
-        settingsDrag_ = over;
-    }
-    GuiInput input;
-    if (over || settingsDrag_) {
-        input.mouseX = io.MousePos.x - r.x;
-        input.mouseY = io.MousePos.y - r.y;
-        input.mouseDown = io.MouseDown[0] && settingsDrag_;
-    }
-    // A press or its release may write a console variable: a paused screen then redraws.
-    if (input.mouseDown || settingsWasDown_) worldTouched_ = true;
-    settingsWasDown_ = input.mouseDown;
-
-    SettingsFrameOptions frameOptions;
-    frameOptions.beforePanel = [this] {
-        panelOrigin_ = ImGui::GetCursorScreenPos();
-        panelLineStep_ = ImGui::GetTextLineHeightWithSpacing();
-        panelRowStep_ = ImGui::GetFrameHeightWithSpacing();
-        panelRowHeight_ = ImGui::GetFrameHeight();
-        panelItemWidth_ = ImGui::CalcItemWidth();
-    };
-    const CommandResult drawn = host_->SettingsFrame(input, frameOptions);
-    ImGui::SetCurrentContext(gui_);
-    if (!drawn.ok()) {
-        const Rect& s = layout_.settings;
-        BeginPanel("##settings_missing", s, ImGuiWindowFlags_NoDecoration);
-        ImGui::TextDisabled("%s", drawn.message.c_str());
-        ImGui::End();
-    }
-}
-
-// The settings window's own Dear ImGui context drew its frame; its draw data is rendered
-// here, moved to its place in the window, with its font atlas uploaded to this GL context.
-void Session::RenderSettings(const Rect* area) {
-    SettingsWindow* settings = host_->SettingsWindowIfMade();
-    if (settings == nullptr || !host_->MenuOpen()) return;
-    auto* context = reinterpret_cast<ImGuiContext*>(settings->Context());
-    ImGui::SetCurrentContext(context);
-    ImDrawData* data = ImGui::GetDrawData();
-    if (data != nullptr && data->Valid) {
-        if (settingsAtlas_ == 0) {
-            unsigned char* pixels = nullptr;
-            int w = 0, h = 0;
-            ImGui::GetIO().Fonts->GetTexDataAsRGBA32(&pixels, &w, &h);
-            glGenTextures(1, &settingsAtlas_);
-            glBindTexture(GL_TEXTURE_2D, settingsAtlas_);
-            glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-            glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-            glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
-            glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, w, h, 0, GL_RGBA, GL_UNSIGNED_BYTE, pixels);
-        }
-        std::vector<ImTextureID> saved;
-        for (int l = 0; l < data->CmdListsCount; ++l) {
-            for (ImDrawCmd& cmd : data->CmdLists[l]->CmdBuffer) {
-                saved.push_back(cmd.TextureId);
-                cmd.TextureId = reinterpret_cast<ImTextureID>(static_cast<std::intptr_t>(settingsAtlas_));
-            }
-        }
-        const ImVec2 pos = data->DisplayPos, size = data->DisplaySize, scale = data->FramebufferScale;
-        data->DisplayPos = ImVec2(pos.x - layout_.settings.x, pos.y - layout_.settings.y);
-        data->DisplaySize = ImVec2(static_cast<float>(layout_.width), static_cast<float>(layout_.height));
-        ImGui::SetCurrentContext(gui_);
-        data->FramebufferScale = ImGui::GetIO().DisplayFramebufferScale;
-        std::vector<ImVec4> clips;
-        if (area != nullptr) ClipTo(data, *area, clips);
-        ImGui_ImplOpenGL2_RenderDrawData(data);
-        if (area != nullptr) Unclip(data, clips);
-        data->DisplayPos = pos;
-        data->DisplaySize = size;
-        data->FramebufferScale = scale;
-        std::size_t i = 0;
-        for (int l = 0; l < data->CmdListsCount; ++l) {
-            for (ImDrawCmd& cmd : data->CmdLists[l]->CmdBuffer) cmd.TextureId = saved[i++];
-        }
-    }
-    ImGui::SetCurrentContext(gui_);
-}
-
-namespace {
-
-std::uint64_t Mix(std::uint64_t seed, std::uint64_t value) {
-    return seed ^ (value + 0x9e3779b97f4a7c15ULL + (seed << 6) + (seed >> 2));
-}
-
-std::uint64_t ListHash(const ImDrawList* list) {
-    const std::hash<std::string_view> hash;
-    std::uint64_t seed = hash(std::string_view(reinterpret_cast<const char*>(list->VtxBuffer.Data),
-                                               static_cast<std::size_t>(list->VtxBuffer.size_in_bytes())));
-    seed = Mix(seed, hash(std::string_view(reinterpret_cast<const char*>(list->IdxBuffer.Data),
-                                           static_cast<std::size_t>(list->IdxBuffer.size_in_bytes()))));
-    for (const ImDrawCmd& cmd : list->CmdBuffer) {
-        seed = Mix(seed, reinterpret_cast<std::uintptr_t>(cmd.TextureId));
-        seed = Mix(seed, cmd.ElemCount);
-        seed = Mix(seed, std::hash<float>{}(cmd.ClipRect.x + 3.0f * cmd.ClipRect.y + 7.0f * cmd.ClipRect.z +
-                                           11.0f * cmd.ClipRect.w));
-    }
-    return seed;
-}
-
-// The smallest whole-pixel rectangle holding both (an empty one adds nothing).
-Rect Union(const Rect& a, const Rect& b) {
-    if (b.w <= 0 || b.h <= 0) return a;
-    if (a.w <= 0 || a.h <= 0) return b;
-    const float left = std::min(a.x, b.x), top = std::min(a.y, b.y);
-    return {left, top, std::max(a.x + a.w, b.x + b.w) - left, std::max(a.y + a.h, b.y + b.h) - top};
-}
-
-Rect Intersect(const Rect& a, const Rect& b) {
-    const float left = std::max(a.x, b.x), top = std::max(a.y, b.y);
-    const float right = std::min(a.x + a.w, b.x + b.w), bottom = std::min(a.y + a.h, b.y + b.h);
-    if (right <= left || bottom <= top) return {};
-    return {left, top, right - left, bottom - top};
-}
-
-Rect Outward(const Rect& r) {
-    const float left = std::floor(r.x), top = std::floor(r.y);
-    return {left, top, std::ceil(r.x + r.w) - left, std::ceil(r.y + r.h) - top};
-}
-
-// Where a draw list can draw, in window coordinates: inside both its vertices' bounds and
-// its clip rectangles (a window's frame is clipped to the whole display, not to the
-// window). A draw data's coordinates are `toWindow` away from the window's.
-Rect ListArea(const ImDrawList* list, ImVec2 toWindow) {
-    if (list->VtxBuffer.Size == 0) return {};
-    ImVec2 min = list->VtxBuffer[0].pos, max = min;
-    for (const ImDrawVert& v : list->VtxBuffer) {
-        min = ImVec2(std::min(min.x, v.pos.x), std::min(min.y, v.pos.y));
-        max = ImVec2(std::max(max.x, v.pos.x), std::max(max.y, v.pos.y));
-    }
-    Rect clips;
-    for (const ImDrawCmd& cmd : list->CmdBuffer) {
-        clips = Union(clips, Rect{cmd.ClipRect.x, cmd.ClipRect.y, cmd.ClipRect.z - cmd.ClipRect.x, cmd.ClipRect.w - cmd.ClipRect.y});
-    }
-    const Rect drawn = Intersect(Rect{min.x, min.y, max.x - min.x, max.y - min.y}, clips);
-    return Outward(Rect{drawn.x + toWindow.x, drawn.y + toWindow.y, drawn.w, drawn.h});
-}
-
-// Narrows every clip rectangle of `data` to `area` (window coordinates), keeping the old
-// ones in `saved` for Unclip. The backend skips commands whose rectangle ends up empty.
-void ClipTo(ImDrawData* data, const Rect& area, std::vector<ImVec4>& saved) {
-    saved.clear();
-    const ImVec2 off = data->DisplayPos;  // the backend draws clip point c at c - DisplayPos
-    for (int l = 0; l < data->CmdListsCount; ++l) {
-        for (ImDrawCmd& cmd : data->CmdLists[l]->CmdBuffer) {
-            saved.push_back(cmd.ClipRect);
-            ImVec4& c = cmd.ClipRect;
-            c.x = std::max(c.x, area.x + off.x);
-            c.y = std::max(c.y, area.y + off.y);
-            c.z = std::max(c.x, std::min(c.z, area.x + area.w + off.x));
-            c.w = std::max(c.y, std::min(c.w, area.y + area.h + off.y));
-        }
-    }
-}
-
-void Unclip(ImDrawData* data, const std::vector<ImVec4>& saved) {
-    std::size_t i = 0;
-    for (int l = 0; l < data->CmdListsCount; ++l) {
-        for (ImDrawCmd& cmd : data->CmdLists[l]->CmdBuffer) cmd.ClipRect = saved[i++];
-    }
-}
-
-}  // namespace
-
-namespace {
-
-// Adds `r` to the areas to draw. It is merged with an area when their bounding rectangle
-// is no larger than the two apart, so that an L of changes does not become a large box;
-// areas may overlap (drawing a place twice shows the same). Past four areas they become
-// one, as each area is a pass over every draw list.
-void AddArea(std::vector<Rect>& areas, Rect r) {
-    if (r.w <= 0 || r.h <= 0) return;
-    const auto size = [](const Rect& a) { return a.w * a.h; };
-    for (bool merged = true; merged;) {
-        merged = false;
-        for (auto it = areas.begin(); it != areas.end(); ++it) {
-            const Rect both = Union(r, *it);
-            if (size(both) <= size(r) + size(*it)) {
-                r = both;
-                areas.erase(it);
-                merged = true;
-                break;
-            }
-        }
-    }
-    areas.push_back(r);
-    if (areas.size() > 4) {
-        Rect all;
-        for (const Rect& a : areas) all = Union(all, a);
-        areas.assign(1, all);
-    }
-}
-
-}  // namespace
-
-// Whether the window would show anything other than it shows, and where: the draw lists
-// of both Dear ImGui frames that changed (where they drew before and where they draw now)
-// and the part of the game screen uploaded this frame. A change of size or of the number
-// of lists (a window or a popup opening or closing) takes the whole window.
-bool Session::ChangedAreas(std::vector<Rect>& areas) {
-    std::vector<ShownList> now;
-    now.reserve(shown_.size());
-    const auto collect = [&now](const ImDrawData* data, ImVec2 toWindow, std::uint64_t salt) {
-        if (data == nullptr || !data->Valid) return;
-        for (int l = 0; l < data->CmdListsCount; ++l) {
-            now.push_back({Mix(ListHash(data->CmdLists[l]), salt), ListArea(data->CmdLists[l], toWindow)});
-        }
-    };
-    collect(ImGui::GetDrawData(), ImVec2(0, 0), 0);
-    if (SettingsWindow* settings = host_->SettingsWindowIfMade(); settings != nullptr && host_->MenuOpen()) {
-        ImGui::SetCurrentContext(reinterpret_cast<ImGuiContext*>(settings->Context()));
-        const ImDrawData* data = ImGui::GetDrawData();
-        if (data != nullptr) {
-            collect(data, ImVec2(layout_.settings.x - data->DisplayPos.x, layout_.settings.y - data->DisplayPos.y), 1);
-        }
-        ImGui::SetCurrentContext(gui_);
-    }
-    int w = 0, h = 0;
-    glfwGetFramebufferSize(window_, &w, &h);
-    const Rect window{0, 0, static_cast<float>(layout_.width), static_cast<float>(layout_.height)};
-
-    areas.clear();
-    if (now.size() != shown_.size() || w != shownWidth_ || h != shownHeight_) {
-        areas.push_back(window);
-    } else {
-        for (std::size_t i = 0; i < now.size(); ++i) {
-            if (now[i].hash == shown_[i].hash) continue;
-            AddArea(areas, Intersect(now[i].area, window));
-            AddArea(areas, Intersect(shown_[i].area, window));
-        }
-    }
-    if (!screenStale_.Empty()) {
-        // The uploaded texels, scaled into the screen's place, with two pixels more on each
-        // side for the bilinear filter's reach.
-        const Rect& r = layout_.screen;
-        const float sx = r.w / static_cast<float>(screen_->Width()), sy = r.h / static_cast<float>(screen_->Height());
-        const Rect texels{r.x + static_cast<float>(screenStale_.x) * sx - 2.0f, r.y + static_cast<float>(screenStale_.y) * sy - 2.0f,
-                          static_cast<float>(screenStale_.w) * sx + 4.0f, static_cast<float>(screenStale_.h) * sy + 4.0f};
-        AddArea(areas, Intersect(Intersect(Outward(texels), r), window));
-        screenStale_ = {};
-    }
-    shown_ = std::move(now);
-    shownWidth_ = w;
-    shownHeight_ = h;
-    return !areas.empty();
-}
-
-// Whether the back buffer keeps what was drawn into it across a swap (a software GL
-// copies it to the window; a GPU driver may hand over another buffer). Two clears of
-// different grey, each swapped and read back: both must read back as drawn.
-bool Session::ProbeKeptBackBuffer() {
-    bool kept = true;
-    for (const int grey : {40, 200}) {
-        const float g = static_cast<float>(grey) / 255.0f;
-        glClearColor(g, g, g, 1.0f);
-        glClear(GL_COLOR_BUFFER_BIT);
-        glfwSwapBuffers(window_);
-        std::array<unsigned char, 4> pixel{};
-        glReadBuffer(GL_BACK);
-        glReadPixels(0, 0, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, pixel.data());
-        kept = kept && std::abs(static_cast<int>(pixel[0]) - grey) <= 1;
-    }
-    return kept;
-}
-
-// Draws the frame: whole when `areas` is empty, else only inside each of them.
-void Session::Render(const std::vector<Rect>& areas) {
-    int fbWidth = 0, fbHeight = 0;
-    glfwGetFramebufferSize(window_, &fbWidth, &fbHeight);
-    glViewport(0, 0, fbWidth, fbHeight);
-    glClearColor(0.08f, 0.08f, 0.09f, 1.0f);
-    if (areas.empty()) {
-        DrawArea(nullptr);
-    } else {
-        for (const Rect& area : areas) DrawArea(&area);
-    }
-    if (!screenshotPath_.empty()) {
-        Screenshot(screenshotPath_);
-        screenshotPath_.clear();
-    }
-    glfwSwapBuffers(window_);
-}
-
-// Clears and draws the window, or only `area` of it: the rest of the kept back buffer
-// already shows the same.
-void Session::DrawArea(const Rect* area) {
-    if (area != nullptr) {
-        int fbWidth = 0, fbHeight = 0;
-        glfwGetFramebufferSize(window_, &fbWidth, &fbHeight);
-        const ImVec2 scale = ImGui::GetIO().DisplayFramebufferScale;
-        glEnable(GL_SCISSOR_TEST);
-        glScissor(static_cast<int>(area->x * scale.x), static_cast<int>(static_cast<float>(fbHeight) - (area->y + area->h) * scale.y),
-                  static_cast<int>(area->w * scale.x), static_cast<int>(area->h * scale.y));
-    }
-    glClear(GL_COLOR_BUFFER_BIT);
-    glDisable(GL_SCISSOR_TEST);
-    RenderSettings(area);
-    ImDrawData* data = ImGui::GetDrawData();
-    std::vector<ImVec4> saved;
-    if (area != nullptr) ClipTo(data, *area, saved);
-    ImGui_ImplOpenGL2_RenderDrawData(data);
-    if (area != nullptr) Unclip(data, saved);
-}
-
-// --- the control bar, the side panel and the console -----------------------------------------
-
-bool Session::Button(const char* label, const char* control) {
-    const bool pressed = ImGui::Button(label);
-    const ImVec2 min = ImGui::GetItemRectMin(), max = ImGui::GetItemRectMax();
-    controls_[control != nullptr ? control : label] = {min.x, min.y, max.x - min.x, max.y - min.y};
-    return pressed;
-}
-
-void Session::DrawBar() {
-    const Rect& r = layout_.bar;
-    BeginPanel("##bar", r, ImGuiWindowFlags_NoDecoration | ImGuiWindowFlags_NoScrollWithMouse);
-    World& world = host_->world();
-
-    // First row: the clock, the script and the counts a developer watches.
-    ImGui::AlignTextToFramePadding();
-    // Running labels (the clock, a script's wait, the redraw count) change at a reading
-    // pace, ten times a second of real time: each change costs a drawn frame. A paused
-    // clock shows its value at once (a step is seen as it is made).
-    if (paused_ || Clock::now() >= labelsDue_) {
-        labelsDue_ = Clock::now() + std::chrono::milliseconds(100);
-        clockLabel_ = world.Now();
-        waitLabel_ = script_.WaitLeft(world.Now());
-        redrawsLabel_ = screen_->Redraws();
-    }
-    ImGui::Text("Clock %9.1f s", clockLabel_);
-    ImGui::SameLine();
-    if (Button(paused_ ? "Run##pause" : "Pause##pause", "pause")) paused_ = !paused_;
-    for (const double speed : kSpeeds) {
-        ImGui::SameLine();
-        const bool current = speed_ == speed && !paused_;
-        if (current) ImGui::PushStyleColor(ImGuiCol_Button, ImGui::GetStyleColorVec4(ImGuiCol_ButtonActive));
-        const std::string label = fmt::format("{:g}x", speed);
-        if (Button(label.c_str())) {
-            speed_ = speed;
-            paused_ = false;
-        }
-        if (current) ImGui::PopStyleColor();
-    }
-    ImGui::SameLine();
-    if (Button("+1 s", "step")) stepRequest_ += 1.0;
-    ImGui::SameLine();
-    ImGui::TextDisabled(paused_ ? "(paused)" : "(%gx)", speed_);
-    ImGui::SameLine(0, 24);
-    switch (script_.state()) {
-        case ScriptPlayer::State::None: ImGui::TextDisabled("no script"); break;
-        case ScriptPlayer::State::Running:
-            if (script_.Waiting()) {
-                ImGui::Text("%s: line %llu, waiting %.1f s", script_.Name().c_str(),
-                            static_cast<unsigned long long>(script_.LineNumber()), waitLabel_);
-            } else {
-                ImGui::Text("%s: line %llu", script_.Name().c_str(),
-                            static_cast<unsigned long long>(script_.LineNumber()));
-            }
-            break;
-        case ScriptPlayer::State::Ended: ImGui::TextDisabled("%s: ended", script_.Name().c_str()); break;
-        case ScriptPlayer::State::Failed:
-            ImGui::TextColored(ImVec4(1, 0.4f, 0.4f, 1), "%s: stopped at line %llu", script_.Name().c_str(),
-                               static_cast<unsigned long long>(script_.LineNumber()));
-            break;
-    }
-    ImGui::SameLine(0, 24);
-    const std::uint64_t escaped = host_->EscapedExceptions();
-    const std::uint64_t invalid = host_->backend().InvalidHandleUses();
-    const ImVec4 quiet = ImGui::GetStyleColorVec4(ImGuiCol_TextDisabled);
-    const ImVec4 alarm(1.0f, 0.35f, 0.35f, 1.0f);
-    ImGui::TextColored(escaped > 0 ? alarm : quiet, "escaped exceptions: %llu", static_cast<unsigned long long>(escaped));
-    ImGui::SameLine();
-    ImGui::TextColored(invalid > 0 ? alarm : quiet, "invalid handle uses: %llu", static_cast<unsigned long long>(invalid));
-
-    // Second row: the game and the common moves.
-    const GameState& game = world.Game();
-    ImGui::AlignTextToFramePadding();
-    if (game.inGame) {
-        ImGui::Text("In a match: playlist %d, team %d%s", game.playlist, game.team, game.online ? "" : ", offline");
-    } else {
-        ImGui::Text("In the menus");
-    }
-    ImGui::SameLine(0, 24);
-    ImGui::SetNextItemWidth(110);
-    ImGui::Combo("##playlist", &playlistChoice_, [](void*, int i, const char** text) {
-        *text = kPlaylists[i].name;
-        return true;
-    }, nullptr, static_cast<int>(std::size(kPlaylists)));
-    const int playlist = kPlaylists[playlistChoice_].playlist;
-    ImGui::SameLine();
-    ImGui::SetNextItemWidth(70);
-    ImGui::InputInt("team", &team_);
-    ImGui::SameLine();
-    if (Button("Start match", "start")) RunLine(fmt::format("match start {} team {}", playlist, team_), true);
-    ImGui::SameLine();
-    if (Button("Won", "won")) RunLine("match end win", true);
-    ImGui::SameLine();
-    if (Button("Lost", "lost")) RunLine("match end loss", true);
-    ImGui::SameLine();
-    if (Button("Scoreboard", "scoreboard open")) RunLine("scoreboard open", true);
-    ImGui::SameLine();
-    if (Button("Close it", "scoreboard close")) RunLine("scoreboard close", true);
-    ImGui::SameLine();
-    if (Button("Leave", "leave")) RunLine("leave", true);
-    ImGui::SameLine(0, 24);
-    ImGui::SetNextItemWidth(90);
-    ImGui::InputFloat("##rating", &rating_, 0, 0, "%.2f");
-    ImGui::SameLine();
-    ImGui::SetNextItemWidth(50);
-    ImGui::InputFloat("s##after", &ratingAfter_, 0, 0, "%.0f");
-    ImGui::SameLine();
-    if (Button("Set rating", "rating")) {
-        if (ratingAfter_ > 0.0f) {
-            RunLine(fmt::format("mmr {} {} after {:g}", playlist, rating_, ratingAfter_), true);
-        } else {
-            RunLine(fmt::format("mmr {} {}", playlist, rating_), true);
-        }
-    }
-    ImGui::SameLine(0, 24);
-    if (Button(host_->MenuOpen() ? "Close settings" : "Settings", "settings")) {
-        if (host_->MenuOpen()) {
-            host_->CloseSettingsMenu();
-        } else {
-            RunLine("openmenu Vantrel", true);
-        }
-    }
-    ImGui::End();
-}
-
-void Session::DrawSide() {
-    const Rect& r = layout_.side;
-    BeginPanel("Session", r, ImGuiWindowFlags_NoResize | ImGuiWindowFlags_NoCollapse);
-    World& world = host_->world();
-    ImGui::Text("Plug-ins loaded: %zu", host_->LoadedPlugins());
-    ImGui::Text("Pending: %zu timers, %zu world changes", world.PendingEvents(World::EventKind::Timer),
-                world.PendingEvents(World::EventKind::WorldChange));
-    ImGui::TextDisabled("Game screen redrawn %llu times", static_cast<unsigned long long>(redrawsLabel_));
-    ImGui::End();
-}
-
-void Session::DrawConsole() {
-    const Rect& r = layout_.console;
-    BeginPanel("Console", r, ImGuiWindowFlags_NoResize | ImGuiWindowFlags_NoCollapse);
-    ImGui::PushFont(mono_);
-    const float inputHeight = ImGui::GetFrameHeightWithSpacing();
-    ImGui::BeginChild("##output", ImVec2(0, -inputHeight), false, ImGuiWindowFlags_HorizontalScrollbar);
-    const auto& lines = console_.Lines();
-    ImGuiListClipper clipper;
-    clipper.Begin(static_cast<int>(lines.size()));
-    while (clipper.Step()) {
-        for (int i = clipper.DisplayStart; i < clipper.DisplayEnd; ++i) {
-            const ConsoleLine& line = lines[static_cast<std::size_t>(i)];
-            ImVec4 colour = ImGui::GetStyleColorVec4(ImGuiCol_Text);
-            switch (line.kind) {
-                case ConsoleLine::Kind::Out: break;
-                case ConsoleLine::Kind::Err: colour = ImVec4(1.0f, 0.45f, 0.45f, 1.0f); break;
-                case ConsoleLine::Kind::Command: colour = ImVec4(0.55f, 0.75f, 1.0f, 1.0f); break;
-                case ConsoleLine::Kind::Log: colour = ImVec4(0.6f, 0.9f, 0.6f, 1.0f); break;
-                case ConsoleLine::Kind::Note: colour = ImGui::GetStyleColorVec4(ImGuiCol_TextDisabled); break;
-            }
-            ImGui::PushStyleColor(ImGuiCol_Text, colour);
-            if (line.kind == ConsoleLine::Kind::Log) {
-                ImGui::TextUnformatted("log ");
-                ImGui::SameLine(0, 0);
-            }
-            ImGui::TextUnformatted(line.text.data(), line.text.data() + line.text.size());
-            ImGui::PopStyleColor();
-        }
-    }
-    // New lines scroll the output down, unless the user scrolled up to read.
-    if (console_.Added() != consoleSeen_) {
-        if (scrollToEnd_ || ImGui::GetScrollY() >= ImGui::GetScrollMaxY() - 4.0f) ImGui::SetScrollHereY(1.0f);
-        consoleSeen_ = console_.Added();
-        scrollToEnd_ = false;
-    }
-    ImGui::EndChild();
-
-    ImGui::SetNextItemWidth(-1);
-    if (focusConsole_) {
-        ImGui::SetKeyboardFocusHere();
-        focusConsole_ = false;
-    }
-    const auto history = [](ImGuiInputTextCallbackData* data) -> int {
-        auto* self = static_cast<Session*>(data->UserData);
-        if (data->EventFlag != ImGuiInputTextFlags_CallbackHistory || self->history_.empty()) return 0;
-        const int count = static_cast<int>(self->history_.size());
-        if (data->EventKey == ImGuiKey_UpArrow) {
-            self->historyPos_ = self->historyPos_ < 0 ? count - 1 : std::max(0, self->historyPos_ - 1);
-        } else if (data->EventKey == ImGuiKey_DownArrow) {
-            if (self->historyPos_ >= 0 && ++self->historyPos_ >= count) self->historyPos_ = -1;
-        }
-        data->DeleteChars(0, data->BufTextLen);
-        if (self->historyPos_ >= 0) data->InsertChars(0, self->history_[static_cast<std::size_t>(self->historyPos_)].c_str());
-        return 0;
-    };
-    const bool entered = ImGui::InputTextWithHint(
-        "##input", "command (help lists them; up and down: history)", input_.data(), input_.size(),
-        ImGuiInputTextFlags_EnterReturnsTrue | ImGuiInputTextFlags_CallbackHistory, history, this);
-    consoleActive_ = ImGui::IsItemActive();
-    ImGui::PopFont();
-    ImGui::End();
-    if (entered) {
-        const std::string line(input_.data());
-        input_.fill('\0');
-        historyPos_ = -1;
-        if (!line.empty() && (history_.empty() || history_.back() != line)) history_.push_back(line);
-        focusConsole_ = true;
-        scrollToEnd_ = true;
-        RunLine(line, true);
-    }
-}
-
-// --- test hooks ---------------------------------------------------------------------------
-
-void Session::RunHooks(ImGuiIO& io) {
-    if (releaseKey_ >= 0) {
-        io.KeysDown[releaseKey_] = false;
-        releaseKey_ = -1;
-        return;
-    }
-    while (hookIndex_ < hooks_.size()) {
-        const HookStep& step = hooks_[hookIndex_];
-        if (step.verb == "frames") {
-            if (hookFrames_ == 0) hookFrames_ = std::max(1, std::atoi(step.rest.c_str()));
-            if (--hookFrames_ > 0) return;
-        } else if (step.verb == "sleep") {
-            if (hookUntil_ == Clock::time_point{}) {
-                hookUntil_ = Clock::now() + std::chrono::duration_cast<Clock::duration>(
-                                                std::chrono::duration<double>(std::atof(step.rest.c_str())));
-            }
-            if (Clock::now() < hookUntil_) return;
-            hookUntil_ = {};
-        } else if (step.verb == "mouse") {
-            if (!HookTarget(step.rest, mouse_)) err_ << "vantrel-host: hook: no target '" << step.rest << "'\n";
-            syntheticMouse_ = true;
-            ++hookIndex_;
-            return;  // one input change a frame, as a user makes them
-        } else if (step.verb == "press" || step.verb == "release") {
-            syntheticMouse_ = true;
-            mouseDown_ = step.verb == "press";
-            ++hookIndex_;
-            return;
-        } else if (step.verb == "type") {
-            if (!consoleActive_) {
-                focusConsole_ = true;
-                return;
-            }
-            io.AddInputCharactersUTF8(step.rest.c_str());
-            ++hookIndex_;
-            return;
-        } else if (step.verb == "key") {
-            const int key = step.rest == "enter" ? GLFW_KEY_ENTER
-                            : step.rest == "up"  ? GLFW_KEY_UP
-                            : step.rest == "down" ? GLFW_KEY_DOWN
-                                                  : -1;
-            if (key >= 0) {
-                io.KeysDown[key] = true;
-                releaseKey_ = key;
-            }
-            ++hookIndex_;
-            return;
-        } else if (step.verb == "screenshot") {
-            screenshotPath_ = step.rest;
-        } else if (step.verb == "redraw") {
-            redrawAll_ = true;  // the next frame is drawn whole, as after an expose
-        } else if (step.verb == "layout") {
-            WriteLayout(step.rest);
-        } else if (step.verb == "cpu") {
-            // cpu start / cpu report FILE: the process's CPU time (every thread, the GL
-            // driver's included) per frame and per second of real time in between.
-            if (step.rest == "start") {
-                cpuStart_ = ProcessCpuSeconds();
-                wallStart_ = Clock::now();
-                framesAtStart_ = renderedFrames_;
-                renderCpuAtStart_ = renderCpu_;
-                glFramesAtStart_ = glFrames_;
-                partialFramesAtStart_ = partialFrames_;
-            } else if (step.rest.rfind("report ", 0) == 0) {
-                const double cpu = ProcessCpuSeconds() - cpuStart_;
-                const double wall = std::chrono::duration<double>(Clock::now() - wallStart_).count();
-                const std::uint64_t frames = renderedFrames_ - framesAtStart_;
-                const double render = renderCpu_ - renderCpuAtStart_;
-                const char* renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
-                std::ofstream(step.rest.substr(7))
-                    << "renderer " << (renderer != nullptr ? renderer : "?") << '\n'
-                    << fmt::format("gl_cpu_ms_per_frame {:.3f}\n",
-                                   frames > 0 ? 1000.0 * render / static_cast<double>(frames) : 0.0)
-                    << fmt::format("frames {}\ncpu_seconds {:.4f}\nwall_seconds {:.4f}\ncpu_ms_per_frame {:.3f}\n"
-                                   "cpu_share_percent {:.2f}\nscreen_redraws {}\ngl_frames {}\n"
-                                   "partial_gl_frames {}\n",
-                                   frames, cpu, wall, frames > 0 ? 1000.0 * cpu / static_cast<double>(frames) : 0.0,
-                                   wall > 0 ? 100.0 * cpu / wall : 0.0, screen_->Redraws(), glFrames_ - glFramesAtStart_,
-                                   partialFrames_ - partialFramesAtStart_);
-            }
-        } else if (step.verb == "script") {
-            if (script_.Running()) return;
-        } else if (step.verb == "close") {
-            glfwSetWindowShouldClose(window_, GLFW_TRUE);
-        }
-        ++hookIndex_;
-    }
-}
-
-bool Session::SleepHookDue() const {
-    if (hookIndex_ >= hooks_.size() || hooks_[hookIndex_].verb != "sleep") return false;
-    return hookUntil_ == Clock::time_point{} || Clock::now() >= hookUntil_;
-}
-
-// A point named by a hook: "X Y", "checkbox", "slider1 F" or "slider2 F" (F of the way
-// across), or "control NAME" (the middle of a control of the bar).
-bool Session::HookTarget(const std::string& target, ImVec2& point) const {
-    std::istringstream in(target);
-    std::string first;
-    in >> first;
-    const float x = layout_.settings.x + panelOrigin_.x;
-    const float y = layout_.settings.y + panelOrigin_.y + panelLineStep_ + panelRowHeight_ / 2;
-    if (first == "checkbox") {
-        point = ImVec2(x + panelRowHeight_ / 2, y);
-        return true;
-    }
-    if (first == "slider1" || first == "slider2") {
-        float fraction = 0.0f;
-        in >> fraction;
-        const float row = first == "slider1" ? 1.0f : 2.0f;
-        point = ImVec2(x + panelItemWidth_ * fraction, y + row * panelRowStep_);
-        return true;
-    }
-    if (first == "control") {
-        std::string name;
-        std::getline(in >> std::ws, name);
-        const auto found = controls_.find(name);
-        if (found == controls_.end()) return false;
-        const Rect& r = found->second;
-        point = ImVec2(r.x + r.w / 2, r.y + r.h / 2);
-        return true;
-    }
-    std::istringstream numbers(target);
-    return static_cast<bool>(numbers >> point.x >> point.y);
-}
-
-void Session::ApplySyntheticInput(ImGuiIO& io) {
-    if (!syntheticMouse_) return;
-    io.MousePos = mouse_;
-    io.MouseDown[0] = mouseDown_;
-}
-
-void Session::WriteLayout(const std::string& path) {
-    std::ofstream out(path);
-    const auto rect = [&](const char* name, const Rect& r) {
-        out << name << ' ' << r.x << ' ' << r.y << ' ' << r.w << ' ' << r.h << '\n';
-    };
-    out << "window " << layout_.width << ' ' << layout_.height << '\n';
-    rect("screen", layout_.screen);
-    if (host_->MenuOpen()) {
-        rect("settings", layout_.settings);
-        const float x = layout_.settings.x + panelOrigin_.x;
-        const float y = layout_.settings.y + panelOrigin_.y + panelLineStep_;
-        out << "checkbox " << x + panelRowHeight_ / 2 << ' ' << y + panelRowHeight_ / 2 << '\n';
-        for (int slider = 1; slider <= 2; ++slider) {
-            out << "slider" << slider << ' ' << x << ' ' << x + panelItemWidth_ << ' '
-                << y + static_cast<float>(slider) * panelRowStep_ + panelRowHeight_ / 2 << '\n';
-        }
-    }
-    rect("console", layout_.console);
-    for (const auto& [name, r] : controls_) {
-        out << "control " << name << ' ' << r.x << ' ' << r.y << ' ' << r.w << ' ' << r.h << '\n';
-    }
-    out << "clock " << fmt::format("{:.9f}", host_->world().Now()) << '\n';
-    out << "paused " << (paused_ ? 1 : 0) << '\n';
-    out << "speed " << speed_ << '\n';
-}
-
-void Session::Screenshot(const std::string& path) {
-    int w = 0, h = 0;
-    glfwGetFramebufferSize(window_, &w, &h);
-    std::vector<std::uint8_t> bottomUp(static_cast<std::size_t>(w) * static_cast<std::size_t>(h) * 4);
-    glPixelStorei(GL_PACK_ALIGNMENT, 4);
-    glReadBuffer(GL_BACK);
-    glReadPixels(0, 0, w, h, GL_RGBA, GL_UNSIGNED_BYTE, bottomUp.data());
-    std::vector<std::uint8_t> rgba(bottomUp.size());
-    const std::size_t row = static_cast<std::size_t>(w) * 4;
-    for (int y = 0; y < h; ++y) {
-        std::copy_n(bottomUp.data() + static_cast<std::size_t>(h - 1 - y) * row, row,
-                    rgba.data() + static_cast<std::size_t>(y) * row);
-    }
-    std::string error;
-    if (!WriteRgbaPng(rgba, w, h, path, error)) err_ << "vantrel-host: screenshot: " << error << '\n';
-}
-
-}  // namespace
 
 int RunWindowSession(const WindowOptions& options) {
     Session session(options);

@@ -170,7 +170,7 @@ TEST(Program, WorkdirIsCreatedAndBecomesTheCurrentDirectory) {
 
 TEST(Program, SettingsDrawsThePluginsTabThroughItsInterface) {
     const HostRun run = RunHost("openmenu Probe\nsettings panel.png\nget probe_trace\n", Probe());
-#if defined(VHOST_HAVE_GUI)
+#if defined(VHOST_HAVE_FACES)
     EXPECT_EQ(run.exitCode, 0) << run.err;
     EXPECT_THAT(run.out, HasSubstr("menu \"Probe\" opened\nsettings window: open, tab \"Probe\"; tabs: \"Probe\"\n"));
     EXPECT_THAT(run.out, HasSubstr("probe_trace = \"load gui-context draw-settings\""));
@@ -183,7 +183,7 @@ TEST(Program, SettingsDrawsThePluginsTabThroughItsInterface) {
 
 TEST(Program, SnapshotWritesAPng) {
     const HostRun run = RunHost("probe_draw on\nsnapshot shot.png\n", Probe());
-#if defined(VHOST_HAVE_SNAPSHOT)
+#if defined(VHOST_HAVE_FACES)
     EXPECT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(run.out, "snapshot written to shot.png\n");
     EXPECT_EQ(run.ReadFile("shot.png").substr(0, 4), "\x89PNG");

@@ -10,7 +10,11 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <csignal>
+#include <filesystem>
+#include <fstream>
 #include <regex>
+#include <sstream>
 #include <string>
 #include <thread>
 
@@ -18,7 +22,6 @@
 
 namespace {
 
-#if defined(VHOST_HAVE_LIBEDIT)
 // Reads what the terminal shows for `seconds`, or until the host closes it.
 std::string ReadFor(int terminal, double seconds) {
     std::string shown;
@@ -34,6 +37,7 @@ std::string ReadFor(int terminal, double seconds) {
     return shown;
 }
 
+#if defined(VHOST_HAVE_LIBEDIT)
 TEST(PromptTest, UpArrowRecallsALineThatCanBeEditedBeforeItRuns) {
     char dir[] = "/tmp/vantrel-prompt-test-XXXXXX";
     ASSERT_NE(mkdtemp(dir), nullptr);
@@ -68,5 +72,52 @@ TEST(PromptTest, UpArrowRecallsALineThatCanBeEditedBeforeItRuns) {
     EXPECT_THAT(shown, ::testing::Not(::testing::HasSubstr("error:")));
 }
 #endif
+
+std::string ReadWhole(const std::filesystem::path& path) {
+    std::ifstream in(path);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// Ctrl-C typed at the prompt (the terminal turns it into SIGINT) and SIGTERM from outside
+// end the session as `quit` does: the plug-in unloaded, the changed setting saved; the exit
+// status says which signal it was.
+TEST(PromptTest, CtrlCAndSigtermEndTheSessionAsQuitDoes) {
+    for (const int signal : {SIGINT, SIGTERM}) {
+        SCOPED_TRACE(signal == SIGINT ? "Ctrl-C" : "SIGTERM");
+        char dir[] = "/tmp/vantrel-prompt-test-XXXXXX";
+        ASSERT_NE(mkdtemp(dir), nullptr);
+        const std::string host = vtest::HostExecutable().string();
+        int terminal = -1;
+        const pid_t child = forkpty(&terminal, nullptr, nullptr, nullptr);
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            setenv("TERM", "xterm", 1);
+            execl(host.c_str(), host.c_str(), "--plugin", PROBE_PLUGIN, "--workdir", dir, static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        std::string shown = ReadFor(terminal, 1.0);
+        const std::string line = "set probe_value 7\r";
+        ASSERT_EQ(write(terminal, line.data(), line.size()), static_cast<ssize_t>(line.size()));
+        shown += ReadFor(terminal, 0.5);
+        if (signal == SIGINT) {
+            ASSERT_EQ(write(terminal, "\x03", 1), 1);
+        } else {
+            kill(child, SIGTERM);
+        }
+        shown += ReadFor(terminal, 2.0);
+        int status = 0;
+        waitpid(child, &status, 0);
+        close(terminal);
+        const std::string config = ReadWhole(std::filesystem::path(dir) / "config.cfg");
+        const std::string unloaded = ReadWhole(std::filesystem::path(dir) / "probe-unloaded.txt");
+        std::filesystem::remove_all(dir);
+
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 128 + signal) << shown;
+        EXPECT_THAT(config, ::testing::HasSubstr("probe_value \"7\"")) << shown;
+        EXPECT_EQ(unloaded, "unload\n");
+    }
+}
 
 }  // namespace

@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#if defined(VTEST_HAVE_FACES)
+#include "standard_faces.h"
+#endif
+
 namespace vtest {
 
 InProcessHost::InProcessHost(const std::filesystem::path& plugin) {
@@ -11,6 +15,9 @@ InProcessHost::InProcessHost(const std::filesystem::path& plugin) {
     options.loadPlugin = false;
     options.out = &out;
     options.err = &err;
+#if defined(VTEST_HAVE_FACES)
+    options.faces = vhost::StandardFaces();
+#endif
 }
 
 InProcessHost::~InProcessHost() {

@@ -19,8 +19,16 @@
 #include <regex>
 #include <sstream>
 #include <string>
+#include <thread>
 
 #include "run_host.h"
+
+// Last: Xlib's macros (None, Status, Bool) would clash with names in the headers above.
+#include <X11/Xlib.h>
+#include <X11/keysym.h>
+#undef None
+#undef Status
+#undef Bool
 
 namespace {
 
@@ -202,7 +210,8 @@ TEST_F(WindowTest, PanelCheckboxAndSliderDrivenWithTheMouseHideAndMoveTheTable) 
     const std::string hooks =
         "frames 5\nlayout " + Path("layout") + "\nscreenshot " + Path("start.png") +
         // Drag the left slider to the middle: the table follows to x = 960.
-        "\nmouse slider1 0.05\nframes 2\npress\nframes 2\nmouse slider1 0.3\nframes 2\nmouse slider1 0.5\nframes 2\n"
+        "\nmouse widget ##vantrel_pos_x at 0.05\nframes 2\npress\nframes 2\nmouse widget ##vantrel_pos_x at 0.3\nframes 2\n"
+        "mouse widget ##vantrel_pos_x at 0.5\nframes 2\n"
         "release\nframes 4\nscreenshot " + Path("moved.png") +
         // The window is drawn again only where it changed: drawn whole, it must look the same
         // (the mouse moved off the panel first, so that no tooltip comes or goes between; the
@@ -210,7 +219,7 @@ TEST_F(WindowTest, PanelCheckboxAndSliderDrivenWithTheMouseHideAndMoveTheTable) 
         "\nmouse 400 800\nframes 6\nlayout " + Path("layout-moved") + "\nscreenshot " + Path("moved-parts.png") +
         "\nframes 2\nredraw\nscreenshot " + Path("moved-whole.png") +
         // Click the check box: the table goes.
-        "\nmouse checkbox\nframes 2\npress\nframes 2\nrelease\nframes 4\nscreenshot " + Path("off.png") +
+        "\nmouse widget Enable plugin\nframes 2\npress\nframes 2\nrelease\nframes 4\nscreenshot " + Path("off.png") +
         "\nframes 1\nclose\n";
     const vtest::HostRun run = RunWindow("openmenu vantrel\n", hooks);
     ASSERT_EQ(run.exitCode, 0) << run.err;
@@ -258,7 +267,7 @@ TEST_F(WindowTest, TypedCommandsRunWithHistoryAndAMatchHidesTheTable) {
 }
 
 TEST_F(WindowTest, PauseStopsTheClockAndASpeedButtonStartsIt) {
-    const std::string hooks = "frames 5\nmouse control pause\nframes 1\npress\nframes 2\nrelease\nframes 2\nlayout " +
+    const std::string hooks = "frames 5\nmouse control Pause\nframes 1\npress\nframes 2\nrelease\nframes 2\nlayout " +
                               Path("paused1") + "\nsleep 0.6\nlayout " + Path("paused2") +
                               "\nmouse control 10x\nframes 1\npress\nframes 2\nrelease\nsleep 0.5\nlayout " +
                               Path("running") + "\nclose\n";
@@ -287,7 +296,9 @@ TEST_F(WindowTest, AScriptPlaysInTheWindowAsItDoesHeadless) {
 
     const vtest::HostRun headless = vtest::RunHost(script);
     ASSERT_EQ(headless.exitCode, 0) << headless.err;
-    const vtest::HostRun window = RunWindow(script, "", "1000");
+    // The settings window stays closed: open, it draws the panel every frame, whose calls
+    // `calls` would count.
+    const vtest::HostRun window = RunWindow(script, "settings closed\n", "1000");
     ASSERT_EQ(window.exitCode, 0) << window.err;
     EXPECT_EQ(WithoutTimeStamps(window.Log()), WithoutTimeStamps(headless.Log()));
     EXPECT_EQ(window.out, headless.out);
@@ -302,6 +313,141 @@ TEST_F(WindowTest, AScriptPlaysInTheWindowAsItDoesHeadless) {
     EXPECT_EQ(windowFailure.exitCode, 1);
     EXPECT_EQ(windowFailure.out, headlessFailure.out);
     EXPECT_THAT(windowFailure.err, HasSubstr("script.vsh:2: error: match end: no game is running"));
+}
+
+// A click on one of the window's own widgets, by its label.
+std::string Click(const std::string& label) {
+    return "mouse control " + label + "\nframes 2\npress\nframes 2\nrelease\nframes 3\n";
+}
+
+// The README's "What to try first", step by step, at the README's speed.
+TEST_F(WindowTest, TheReadmesFirstStepsWorkAsWritten) {
+    const std::string hooks =
+        "frames 5\nlayout " + Path("layout") +
+        // Drag the Left slider: the table follows.
+        "\nmouse widget ##vantrel_pos_x at 0.005\nframes 2\npress\nframes 2\nmouse widget ##vantrel_pos_x at 0.3\n"
+        "frames 2\nmouse widget ##vantrel_pos_x at 0.5\nframes 2\nrelease\nframes 4\nscreenshot " + Path("moved.png") +
+        "\n" + Click("Start match") + "screenshot " + Path("match.png") + "\n" +
+        Click("Scoreboard") + "screenshot " + Path("scoreboard.png") + "\n" +
+        // 1012 in the rating box (3 s is already there), then Won.
+        Click("rating") + "type 1012\nframes 2\n" + Click("Won") +
+        "sleep 0.4\nscreenshot " + Path("won.png") +  // 24 virtual seconds: the poll is done
+        "\ntype status\nkey enter\nframes 4\n" + Click("Pause") + "layout " + Path("paused") + "\n" +
+        Click("+1 s") + "layout " + Path("stepped") + "\nclose\n";
+    const vtest::HostRun run = RunWindow("", hooks, "60");
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const ScreenMap map(ReadLayout(Path("layout")).at("screen"));
+    const Picture moved = ReadPng(Path("moved.png"));
+    EXPECT_GE(TableBrightness(moved, map, 960, 350), kTableAtLeast);
+    EXPECT_LE(TableBrightness(moved, map, 10, 350), kBackgroundAtMost);
+    EXPECT_LE(TableBrightness(ReadPng(Path("match.png")), map, 960, 350), kBackgroundAtMost);  // hidden in a match
+    const Picture scoreboard = ReadPng(Path("scoreboard.png"));
+    EXPECT_GE(TableBrightness(scoreboard, map, 960, 350), kTableAtLeast);
+    // The 2vs2 row counts the win and the rating the server reported.
+    const std::vector<float> table{static_cast<float>(map.X(960)), static_cast<float>(map.Y(350)),
+                                   280 * map.scale, 100 * map.scale};
+    EXPECT_FALSE(ReadPng(Path("won.png")).SameAs(scoreboard, table));
+    EXPECT_THAT(run.Log(), HasSubstr("OnMatchEnd: wonMatch: 1"));
+    EXPECT_THAT(run.Log(), HasSubstr("CheckMMRUpdate: mmr: 1012.00"));
+    // `status` typed in the console: the clock to the millisecond at most.
+    EXPECT_TRUE(std::regex_search(run.out, std::regex("(^|\n)clock: [0-9]+(\\.[0-9]{1,3})? s\n"))) << run.out;
+    const auto paused = ReadLayout(Path("paused"));
+    const auto stepped = ReadLayout(Path("stepped"));
+    EXPECT_EQ(paused.at("paused"), std::vector<float>{1});
+    EXPECT_NEAR(stepped.at("clock").at(0), paused.at("clock").at(0) + 1.0f, 1e-3);
+}
+
+// The window called `name`, below `w`.
+Window FindWindow(Display* display, Window w, const std::string& name) {
+    char* found = nullptr;
+    if (XFetchName(display, w, &found) != 0 && found != nullptr) {
+        const bool same = name == found;
+        XFree(found);
+        if (same) return w;
+    }
+    Window root = 0, parent = 0, *children = nullptr;
+    unsigned int count = 0;
+    if (XQueryTree(display, w, &root, &parent, &children, &count) == 0) return 0;
+    Window match = 0;
+    for (unsigned int i = 0; i < count && match == 0; ++i) match = FindWindow(display, children[i], name);
+    if (children != nullptr) XFree(children);
+    return match;
+}
+
+// Types `text` (small letters, digits, blanks; \n is Enter) into the host's window through
+// the X server: every press and its release sent at once, as automation or a remote desktop
+// sends them, so that they arrive between two frames.
+void SendKeys(const std::string& text) {
+    Display* display = XOpenDisplay(nullptr);
+    ASSERT_NE(display, nullptr);
+    const Window window = FindWindow(display, DefaultRootWindow(display), "vantrel-host");
+    ASSERT_NE(window, 0u);
+    for (const char c : text) {
+        const KeySym symbol = c == '\n' ? XK_Return : static_cast<KeySym>(static_cast<unsigned char>(c));
+        for (const bool press : {true, false}) {
+            XKeyEvent key{};
+            key.type = press ? KeyPress : KeyRelease;
+            key.display = display;
+            key.window = window;
+            key.root = DefaultRootWindow(display);
+            key.same_screen = True;
+            key.keycode = XKeysymToKeycode(display, symbol);
+            XSendEvent(display, window, True, press ? KeyPressMask : KeyReleaseMask, reinterpret_cast<XEvent*>(&key));
+        }
+    }
+    XFlush(display);
+    XCloseDisplay(display);
+}
+
+TEST_F(WindowTest, EveryEnterOfOneBatchOfKeysRunsItsLine) {
+    const fs::path ready = dir_ / "ready";
+    std::thread typist([&] {
+        for (int i = 0; i < 600 && !fs::exists(ready); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        SendKeys("echo one\necho two\necho three\nquit\n");
+    });
+    const vtest::HostRun run = RunWindow("", "frames 10\nlayout " + ready.string() + "\nsleep 30\nclose\n");
+    typist.join();
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out, "one\ntwo\nthree\n");
+}
+
+// Down to 1,024x600 the console's input line stays in the window, and so does every
+// control of the bar; the console still shows its newest line.
+TEST_F(WindowTest, ASmallWindowKeepsTheConsoleAndTheControlsInside) {
+    const std::string hooks = "frames 5\nsize 1024x600\nframes 5\nlayout " + Path("small") +
+                              "\nkeys echo small\\n\nframes 10\nclose\n";
+    const vtest::HostRun run = RunWindow("help\n", hooks);
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_THAT(run.out, ::testing::EndsWith("\nsmall\n"));
+    const auto small = ReadLayout(Path("small"));
+    ASSERT_EQ(small.at("window"), (std::vector<float>{1024, 600}));
+    for (const auto& [name, r] : small) {
+        if (name.rfind("control ", 0) != 0) continue;
+        EXPECT_LE(r.at(0) + r.at(2), 1024) << name;
+        EXPECT_LE(r.at(1) + r.at(3), 600) << name;
+    }
+    const std::vector<float>& input = small.at("control console");
+    EXPECT_GE(input.at(1), 600 - 60);  // at the bottom, whole
+    const std::vector<float>& scroll = small.at("console_scroll");
+    EXPECT_GT(scroll.at(1), 0);
+    EXPECT_GE(scroll.at(0), scroll.at(1) - 1) << "the newest line in view after the resize";
+}
+
+// Ctrl-C and SIGTERM, and a window killed from outside, end the session as `quit` does:
+// the plug-in unloaded and the settings saved.
+TEST_F(WindowTest, SignalsAndALostWindowEndTheSessionAsQuitDoes) {
+    for (const auto& [signal, status] : std::vector<std::pair<std::string, int>>{{"INT", 130}, {"TERM", 143}}) {
+        const vtest::HostRun run = RunWindow("set vantrel_pos_x 600\n", "script\nframes 2\nsignal " + signal + "\nframes 5\n");
+        EXPECT_EQ(run.exitCode, status) << run.err;
+        EXPECT_THAT(run.Config(), HasSubstr("vantrel_pos_x \"600\"")) << run.err;
+        EXPECT_THAT(run.err, HasSubstr(signal == "INT" ? "stopped by Ctrl-C" : "stopped by SIGTERM"));
+    }
+    for (const std::string how : {"kill-window", "destroy-window"}) {
+        const vtest::HostRun lost = RunWindow("set vantrel_pos_x 700\n", "script\nframes 2\n" + how + "\nframes 60\n");
+        EXPECT_EQ(lost.exitCode, 0) << how << ": " << lost.err;
+        EXPECT_THAT(lost.Config(), HasSubstr("vantrel_pos_x \"700\"")) << how << ": " << lost.err;
+        EXPECT_THAT(lost.err, HasSubstr("the window was lost")) << how;
+    }
 }
 
 TEST(WindowWithoutDisplayTest, ExitsWithStatus2AndOneLine) {

@@ -16,6 +16,7 @@
 #include <pluginsdk/pluginsdk.h>
 
 #include <cstdlib>
+#include <fstream>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -104,7 +105,11 @@ public:
         gameWrapper->RegisterDrawable([this](CanvasWrapper canvas) { Draw(canvas); });
     }
 
-    void onUnload() override { Trace("unload"); }
+    void onUnload() override {
+        Trace("unload");
+        // Seen after the host has gone: a session ended by a signal still unloads.
+        std::ofstream("probe-unloaded.txt", std::ios::app) << "unload\n";
+    }
 
     void DrawSettings() override { Trace("draw-settings"); }
     std::string SettingsTabName() override { return "Probe"; }

@@ -1,4 +1,4 @@
-#include "backend.h"
+#include "host_backend.h"
 
 #include <algorithm>
 

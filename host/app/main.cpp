@@ -8,6 +8,7 @@
 #include <unistd.h>
 #endif
 
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -20,6 +21,10 @@
 
 #include "host.h"
 #include "module.h"
+#include "stop_request.h"
+#if defined(VHOST_HAVE_FACES)
+#include "standard_faces.h"
+#endif
 #if defined(VHOST_HAVE_LIBEDIT)
 #include "line_editor.h"
 #endif
@@ -62,8 +67,12 @@ constexpr std::string_view kUsageText =
     "  --help          this text; 'help' inside the host lists the commands\n"
     "  --version       the host's version\n"
     "\n"
+    "Ctrl-C (SIGINT) and SIGTERM end the session as 'quit' does: the plug-in is unloaded and\n"
+    "the console variables are saved.\n"
+    "\n"
     "Exit status: 0 at the end of input; 1 for a failing script line or a usage error;\n"
-    "2 when a plug-in module is refused.\n";
+    "2 when a plug-in module is refused; 128 plus the signal's number after Ctrl-C (130) or\n"
+    "SIGTERM (143).\n";
 
 // The usage text, naming this platform's module file.
 std::string Usage() {
@@ -207,6 +216,11 @@ int main(int argc, char** argv) {
         scriptName = arguments.script;
     }
 
+#if defined(VHOST_HAVE_FACES)
+    arguments.options.faces = vhost::StandardFaces();
+#endif
+    vhost::InstallStopHandlers();
+
     if (arguments.window) {
 #if defined(VHOST_HAVE_WINDOW)
         vhost::WindowOptions window;
@@ -214,7 +228,8 @@ int main(int argc, char** argv) {
         window.script = fromStdin ? nullptr : &scriptFile;
         window.scriptName = scriptName;
         window.speed = arguments.speed.value_or(1.0);
-        return vhost::RunWindowSession(window);
+        const int windowStatus = vhost::RunWindowSession(window);
+        return vhost::StopRequested() ? vhost::StopExitStatus() : windowStatus;
 #else
         std::cerr << "vantrel-host: --window: this build has no window (built without GLFW and OpenGL)\n";
         return vhost::kExitRefused;
@@ -239,8 +254,15 @@ int main(int argc, char** argv) {
         } else {
             status = host.RunScript(fromStdin ? std::cin : scriptFile, scriptName);
         }
+        if (vhost::StopRequested()) {
+            // Ended by a signal, as `quit` would have: unload and save all the same.
+            std::cout.flush();
+            std::cerr << "vantrel-host: stopped by " << (vhost::StopSignal() == SIGINT ? "Ctrl-C" : "SIGTERM")
+                      << ": the session ends as at quit\n";
+        }
         if (!host.Finish() && status == vhost::kExitOk) status = vhost::kExitError;
         std::cout.flush();
+        if (vhost::StopRequested()) return vhost::StopExitStatus();
         return status;
     } catch (const std::exception& e) {
         std::cout.flush();
