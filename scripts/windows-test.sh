@@ -120,6 +120,61 @@ else
     bad "plug-in record" "$(diff <(echo "$expected_record") <(echo "$record"))"
 fi
 
+# --- the release archive ---------------------------------------------------------------
+# Made by CPack from this build (cmake/package.cmake), then checked as a player gets it.
+echo "windows: the release archive"
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
+package_dir=$build/package
+archive=$package_dir/vantrel-$version-windows-x64.zip
+unpacked=""
+rm -rf "$package_dir"
+if ! cpack --preset windows >"$build/package.log" 2>&1; then
+    bad "cpack --preset windows" "$(tail -n 20 "$build/package.log")"
+elif [ ! -f "$archive" ]; then
+    bad "no $archive" "$(ls "$package_dir")"
+else
+    ok "cpack made $(basename "$archive")"
+    expected_files='LICENSE.txt
+README.txt
+THIRD-PARTY-NOTICES.txt
+vantrel-host/README.txt
+vantrel-host/libpluginsdk.dll
+vantrel-host/plugins/Vantrel.dll
+vantrel-host/vantrel-host.exe
+vantrel-report.exe'
+    files=$(unzip -Z1 "$archive" | grep -v '/$' | LC_ALL=C sort)
+    if [ "$files" = "$expected_files" ]; then
+        ok "the archive holds exactly the $(echo "$files" | wc -l) files listed"
+    else
+        bad "the archive's files (< expected, > found)" "$(diff <(echo "$expected_files") <(echo "$files"))"
+    fi
+    sums=$(cd "$package_dir" && sha256sum --strict -c SHA256SUMS 2>&1)
+    if [ $? -eq 0 ] && [ "$sums" = "$(basename "$archive"): OK" ]; then
+        ok "SHA256SUMS names the archive alone, and its checksum matches"
+    else
+        bad "SHA256SUMS" "$sums"
+    fi
+    unpacked=$root/$build/unpacked
+    rm -rf "$unpacked"
+    mkdir -p "$unpacked"
+    unzip -q "$archive" -d "$unpacked"
+    if grep -q "^Vantrel $version for Windows" "$unpacked/README.txt" &&
+            [ "$(head -c 200 "$unpacked/README.txt" | tr -cd '\r' | wc -c)" -gt 0 ]; then
+        ok "README.txt names version $version, with Windows line ends"
+    else
+        bad "README.txt: no title with version $version, or no CR LF line ends" "$(head -n 3 "$unpacked/README.txt")"
+    fi
+    resource=$(python3 "$here/pe_module.py" version "$unpacked/vantrel-report.exe" 2>&1)
+    resource_version=$(sed -n 's|^040904b0/FileVersion ||p' <<<"$resource")
+    if [ "$resource_version" = "$version" ] && grep -qx "FILEVERSION $version" <<<"$resource" &&
+            grep -qx "040904b0/ProductVersion $version" <<<"$resource" &&
+            grep -qx "040904b0/OriginalFilename vantrel-report.exe" <<<"$resource"; then
+        ok "vantrel-report.exe's version resource: $version, the project's version"
+    else
+        bad "vantrel-report.exe's version resource (project version $version)" "$resource"
+    fi
+fi
+
 # --- sessions under Wine --------------------------------------------------------------
 echo "windows: sessions under Wine"
 if [ ! -f "$exe" ]; then
@@ -252,36 +307,39 @@ if [ -z "$linux_report" ] && [ -n "$linux_host" ] && [ -x "$(dirname "$linux_hos
 fi
 reports=$sessions/report
 mkdir -p "$reports"
-# report NAME: runs both builds in $reports on the CR LF log NAME.txt (a relative path, so
-# that the page names the same file) and compares what they print and write.
+# report NAME [EXE LABEL]: runs both builds in $reports on the CR LF log NAME.txt (a
+# relative path, so that the page names the same file) and compares what they print and
+# write. EXE is the Windows program to run (default: the build's), LABEL names its files.
 report() {
-    local name=$1 status=0
-    (cd "$reports" && timeout 120 wine "$root/$report_exe" "$name.txt" --csv "$name.win.csv" \
-        --html "$name.win.html" >"$name.win.out" 2>"$name.win.err") || status=$?
+    local name=$1 exe=${2:-$root/$report_exe} label=${3:-win} status=0
+    local title="report $name" win=$name.$label
+    [ "$label" != win ] && title="report $name ($label)"
+    (cd "$reports" && timeout 120 wine "$exe" "$name.txt" --csv "$win.csv" \
+        --html "$win.html" </dev/null >"$win.out" 2>"$win.err") || status=$?
     if [ $status -ne 0 ]; then
-        bad "report $name: vantrel-report.exe exited with status $status" "$(tail -n 20 "$reports/$name.win.err")"
+        bad "$title: vantrel-report.exe exited with status $status" "$(tail -n 20 "$reports/$win.err")"
         return
     fi
-    ok "report $name: vantrel-report.exe exited 0 on a CR LF log"
+    ok "$title: vantrel-report.exe exited 0 on a CR LF log"
     if [ -z "$linux_report" ]; then
-        echo "           (report $name: not compared: no Linux build of vantrel-report found)"
+        echo "           ($title: not compared: no Linux build of vantrel-report found)"
         return
     fi
     if ! (cd "$reports" && NO_COLOR=1 "$root/$linux_report" "$name.txt" --csv "$name.linux.csv" \
         --html "$name.linux.html" >"$name.linux.out" 2>"$name.linux.err"); then
-        bad "report $name: the Linux run ($linux_report) failed" "$(tail -n 20 "$reports/$name.linux.err")"
+        bad "$title: the Linux run ($linux_report) failed" "$(tail -n 20 "$reports/$name.linux.err")"
         return
     fi
     local what differences=""
     for what in out csv html; do
         local d
-        d=$(diff <(tr -d '\r' <"$reports/$name.linux.$what") <(tr -d '\r' <"$reports/$name.win.$what") | head -n 20)
+        d=$(diff <(tr -d '\r' <"$reports/$name.linux.$what") <(tr -d '\r' <"$reports/$win.$what") | head -n 20)
         [ -n "$d" ] && differences+="$what:"$'\n'"$d"$'\n'
     done
     if [ -z "$differences" ]; then
-        ok "report $name: terminal report, CSV and page match the Linux build's"
+        ok "$title: terminal report, CSV and page match the Linux build's"
     else
-        bad "report $name: output differs from the Linux build's (< Linux, > Windows)" "$differences"
+        bad "$title: output differs from the Linux build's (< Linux, > Windows)" "$differences"
     fi
 }
 if [ ! -f "$report_exe" ]; then
@@ -298,6 +356,66 @@ else
         else
             bad "the Linux host could not play examples/week.vsh"
         fi
+    fi
+fi
+
+# --- the unpacked archive under Wine ------------------------------------------------------
+# vantrel-report.exe as a player runs it: from the folder the archive was unpacked into,
+# with nothing of the build beside it, and from a pipe (so it must not wait for Enter).
+echo "windows: the unpacked archive under Wine"
+packaged=$unpacked/vantrel-report.exe
+if [ -z "$unpacked" ] || [ ! -f "$packaged" ]; then
+    skip "the unpacked archive: it was not made"
+else
+    printed=$(timeout 60 wine "$packaged" --version </dev/null 2>&1 | tr -d '\r')
+    if [ "$printed" = "vantrel-report $version" ] && [ "$version" = "$resource_version" ]; then
+        ok "--version prints $version, as the version resource says"
+    else
+        bad "--version against the version resource ($resource_version)" "$printed"
+    fi
+
+    # No log in the folder it was started in (a double-click beside no log).
+    status=0
+    (cd "$unpacked" && timeout 60 wine "$packaged" </dev/null >"$root/$sessions/nolog.out" \
+        2>"$root/$sessions/nolog.err") || status=$?
+    message=$(tr -d '\r' <"$sessions/nolog.err")
+    if [ $status -eq 2 ] && grep -qF "no VantrelLog.txt in $(windows_path "$unpacked")" <<<"$message" &&
+            grep -qF "drop the log file onto vantrel-report.exe" <<<"$message"; then
+        ok "no log in the folder: exit 2, says where it looked and how to name one"
+    else
+        bad "no log in the folder (status $status, expected 2 and the folder's name)" "$message"
+    fi
+
+    log_name=""
+    for candidate in week session; do
+        [ -f "$reports/$candidate.linux.out" ] && { log_name=$candidate; break; }
+    done
+    if [ -z "$log_name" ]; then
+        skip "the unpacked vantrel-report.exe on a log: no Linux report to compare with"
+    else
+        report "$log_name" "$packaged" unpacked
+        # A log dropped onto the exe: its full Windows path is the only argument.
+        status=0
+        (cd "$unpacked" && timeout 120 wine "$packaged" "$(windows_path "$root/$reports/$log_name.txt")" \
+            </dev/null >"$root/$reports/$log_name.dropped.out" 2>"$root/$reports/$log_name.dropped.err") || status=$?
+        differences=$(diff <(tr -d '\r' <"$reports/$log_name.linux.out") <(tr -d '\r' <"$reports/$log_name.dropped.out"))
+        if [ $status -ne 0 ]; then
+            bad "report $log_name dropped onto the exe: exit status $status" "$(tail -n 20 "$reports/$log_name.dropped.err")"
+        elif [ -n "$differences" ]; then
+            bad "report $log_name dropped onto the exe: output differs from the Linux build's (< Linux, > Windows)" \
+                "$(head -n 20 <<<"$differences")"
+        else
+            ok "report $log_name dropped onto the exe: the Linux build's report, no wait for Enter from a pipe"
+        fi
+    fi
+
+    # --serve from the unpacked folder answers /api/history.json.
+    if ! timeout 60 wine "$packaged" --help </dev/null 2>/dev/null | grep -q -- '--serve'; then
+        skip "--serve from the unpacked folder: this vantrel-report.exe has no --serve yet"
+    elif [ -z "$log_name" ]; then
+        skip "--serve from the unpacked folder: no log to serve"
+    else
+        serve_check "$packaged" "$reports/$log_name.txt"
     fi
 fi
 
