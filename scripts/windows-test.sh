@@ -359,6 +359,42 @@ else
     fi
 fi
 
+# serve_check EXE LOG: starts EXE --serve on LOG on a free loopback port, from the unpacked
+# folder, and asks it for /api/history.json, which must be JSON. The server is stopped
+# through its own process id.
+serve_check() {
+    local exe=$1 log=$2 port server answer status=0
+    port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+    (cd "$unpacked" && exec timeout 120 wine "$exe" "$(windows_path "$root/$log")" --serve "127.0.0.1:$port" \
+        </dev/null >"$root/$sessions/serve.out" 2>"$root/$sessions/serve.err") &
+    server=$!
+    answer=$(python3 - "$port" <<'PY'
+import json, sys, time, urllib.request
+url = f"http://127.0.0.1:{sys.argv[1]}/api/history.json"
+deadline = time.time() + 60
+while True:
+    try:
+        with urllib.request.urlopen(url, timeout=5) as response:
+            kind = response.headers.get("Content-Type", "")
+            body = json.load(response)
+        print(f"{type(body).__name__} of {len(body)} entries, {kind}")
+        break
+    except Exception as error:
+        if time.time() > deadline:
+            print(f"no JSON answer from {url}: {error}")
+            sys.exit(1)
+        time.sleep(0.5)
+PY
+) || status=$?
+    kill "$server" 2>/dev/null
+    wait "$server" 2>/dev/null
+    if [ $status -eq 0 ]; then
+        ok "--serve from the unpacked folder answers /api/history.json ($answer)"
+    else
+        bad "--serve from the unpacked folder" "$answer"$'\n'"$(tail -n 10 "$sessions/serve.err")"
+    fi
+}
+
 # --- the unpacked archive under Wine ------------------------------------------------------
 # vantrel-report.exe as a player runs it: from the folder the archive was unpacked into,
 # with nothing of the build beside it, and from a pipe (so it must not wait for Enter).
