@@ -4,17 +4,21 @@
 // directly.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 #include <iosfwd>
 #include <memory>
 #include <string>
 #include <string_view>
 
-#include "history.h"
+#include "calendar.h"
 
 namespace vantrel::report {
+
+// Modes as the plug-in numbers them in its log: 0 "1vs1", 1 "2vs2", 2 "3vs3", 3 "Other".
+inline constexpr int kModeCount = 4;
+inline constexpr std::array<const char*, kModeCount> kModeLabels{"1vs1", "2vs2", "3vs3", "Other"};
 
 // Splits a stream into lines on LF. A CR right before the LF is dropped, a last line
 // without LF is a line, and any other byte (NUL, CR elsewhere, bytes that are not UTF-8)
@@ -34,25 +38,10 @@ public:
 
     // The next line, valid until the following call; false at the end of the input.
     // `cut` tells whether the line was longer than kMaxKept.
-    bool Next(std::string_view& line, bool& cut) {
-        // The common case, inline: a whole line of the block, not too long.
-        if (begin_ != end_) {
-            const char* start = block_.get() + begin_;
-            const auto* lf = static_cast<const char*>(std::memchr(start, '\n', end_ - begin_));
-            if (lf != nullptr && static_cast<std::size_t>(lf - start) <= kMaxKept) {
-                begin_ += static_cast<std::size_t>(lf - start) + 1;
-                line = std::string_view(start, static_cast<std::size_t>(lf - start));
-                if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-                cut = false;
-                return true;
-            }
-        }
-        return NextSlow(line, cut);
-    }
+    bool Next(std::string_view& line, bool& cut);
 
 private:
     bool Fill();
-    bool NextSlow(std::string_view& line, bool& cut);
 
     std::istream& in_;
     std::size_t blockSize_;
@@ -112,9 +101,6 @@ struct LogLine {
     std::int32_t count = 0;    // RatingChanged: the retry that found it
     std::int64_t limit = 0;    // PollLimit: maxRetries
 };
-
-// ReadHistory reading `blockSize` bytes at a time.
-History ReadHistory(std::istream& log, std::size_t blockSize);
 
 // Parses "YYYY-MM-DD HH:MM:SS - MESSAGE". False for a line without a valid time stamp or
 // with a message the plug-in does not write. With `cut` (the line was longer than what is
