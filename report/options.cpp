@@ -3,6 +3,8 @@
 
 #include <fmt/format.h>
 
+#include "command_line.h"
+
 namespace vantrel::report {
 namespace {
 
@@ -78,9 +80,9 @@ CommandLine ParseCommandLine(int argc, const char* const* argv) {
             result.action = CommandLine::Action::Version;
             return result;
         } else if (arg == "--html") {
-            options.html = std::filesystem::path(text);
+            options.html = PathFromUtf8(text);
         } else if (arg == "--csv") {
-            options.csv = std::filesystem::path(text);
+            options.csv = PathFromUtf8(text);
         } else if (arg == "--mode") {
             const int mode = ParseMode(text);
             if (mode < 0) return Failed(fmt::format("unknown mode \"{}\" (1v1, 2v2, 3v3 or other)", text));
@@ -101,7 +103,7 @@ CommandLine ParseCommandLine(int argc, const char* const* argv) {
         } else if (arg == "-" || arg.empty() || arg.front() != '-') {
             if (pathGiven) return Failed(fmt::format("one log at a time (\"{}\" is a second)", arg));
             pathGiven = true;
-            options.log = std::filesystem::path(std::string(arg));
+            options.log = PathFromUtf8(arg);
         } else {
             return Failed(fmt::format("unknown option {}", arg));
         }

@@ -113,6 +113,11 @@ TEST_F(ReportProgram, ErrorsSayWhatAndExitWithTheirCodes) {
     EXPECT_EQ(run.err, "vantrel-report: cannot open missing.txt: No such file or directory\n");
     EXPECT_EQ(run.out, "");
 
+    // No log named and none in the folder (double-clicked there): where it looked.
+    run = Report("");
+    EXPECT_EQ(run.status, 2);
+    EXPECT_THAT(run.err, StartsWith("vantrel-report: no VantrelLog.txt in " + dir_.string() + " (the current folder).\n"));
+
     run = Report("out");
     EXPECT_EQ(run.status, 2);
     EXPECT_THAT(run.err, StartsWith("vantrel-report: cannot open out: "));
