@@ -45,7 +45,7 @@ public:
     Utf8Console& operator=(const Utf8Console&) = delete;
 
 private:
-    unsigned previous_ = 0;  // the console's code page before; 0: unchanged
+    [[maybe_unused]] unsigned previous_ = 0;  // the console's code page before; 0: unchanged
 };
 
 }  // namespace vantrel::report
