@@ -17,6 +17,7 @@
 #include "html_report.h"
 #include "log_reader.h"
 #include "outputs.h"
+#include "serve/serve.h"
 
 #if defined(_WIN32)
 #include <io.h>
@@ -39,7 +40,8 @@ namespace fs = std::filesystem;
 
 constexpr std::string_view kUsage =
     "usage: vantrel-report [PATH] [--html FILE] [--csv FILE] [--mode 1v1|2v2|3v3|other]...\n"
-    "                      [--since YYYY-MM-DD] [--last N] [--open] [--help] [--version]\n";
+    "                      [--since YYYY-MM-DD] [--last N] [--open] [--help] [--version]\n"
+    "       vantrel-report [PATH] --serve [ADDR:PORT] [--obs-text DIR] [--open]\n";
 
 constexpr std::string_view kHelp =
     "Reads the Vantrel plug-in's log and shows the rating history: the sessions (one each time\n"
@@ -52,7 +54,12 @@ constexpr std::string_view kHelp =
     "  --mode MODE      only this mode: 1v1, 2v2, 3v3 or other (repeat for several)\n"
     "  --since DATE     only matches on or after this day (YYYY-MM-DD, local time)\n"
     "  --last N         only the last N sessions (after the filters above)\n"
-    "  --open           open the written HTML page in the default browser\n"
+    "  --open           open the written HTML page (or the served one) in the default browser\n"
+    "  --serve [ADDR:PORT]  follow the log as it grows and serve the live page (/), an overlay\n"
+    "                   for a stream (/overlay), events (/events) and the history as JSON\n"
+    "                   (/api/history.json) at http://127.0.0.1:7433/ or the address given;\n"
+    "                   Ctrl-C ends it\n"
+    "  --obs-text DIR   with --serve: keep one text file per figure of the session in DIR\n"
     "  --help           this text\n"
     "  --version        the program's version\n"
     "\n"
@@ -65,12 +72,27 @@ struct Options {
     std::optional<fs::path> html;
     std::optional<fs::path> csv;
     Filter filter;
+    bool filtered = false;
     bool open = false;
+    std::optional<serve::ServeOptions> serve;
+    std::optional<fs::path> obsText;
 };
 
 struct UsageError {
     std::string message;
+    bool brief = false;  // the one line alone, without the usage
 };
+
+// An argument meant as an address: "HOST:PORT" with no path separator in it.
+bool LooksLikeAddress(std::string_view text) {
+    const auto colon = text.rfind(':');
+    if (text.empty() || text.front() == '-' || colon == std::string_view::npos || colon + 1 == text.size()) return false;
+    if (text.find_first_of("/\\") != std::string_view::npos) return false;
+    for (const char c : text.substr(colon + 1)) {
+        if (c < '0' || c > '9') return false;
+    }
+    return true;
+}
 
 int ParseMode(std::string_view text) {
     std::string lower;
@@ -126,10 +148,12 @@ std::optional<Options> ParseOptions(int argc, char** argv) {
             if (!modeGiven) options.filter.modes.fill(false);
             modeGiven = true;
             options.filter.modes[static_cast<std::size_t>(mode)] = true;
+            options.filtered = true;
         } else if (arg == "--since") {
             const std::string_view text = needValue();
             options.filter.since = ParseDate(text);
             if (!options.filter.since) throw UsageError{fmt::format("--since wants a date YYYY-MM-DD, not \"{}\"", text)};
+            options.filtered = true;
         } else if (arg == "--last") {
             const std::string_view text = needValue();
             std::size_t n = 0;
@@ -143,6 +167,25 @@ std::optional<Options> ParseOptions(int argc, char** argv) {
                 throw UsageError{fmt::format("--last wants a number of sessions, 1 or more, not \"{}\"", text)};
             }
             options.filter.lastSessions = n;
+            options.filtered = true;
+        } else if (arg == "--serve") {
+            options.serve.emplace();
+            // The address is optional: the next argument is taken when it is one.
+            std::optional<std::string_view> given = value;
+            if (!given && i + 1 < argc && LooksLikeAddress(argv[i + 1])) given = argv[++i];
+            if (given) {
+                std::string address;
+                std::uint16_t port = 0;
+                if (!serve::ParseListenAddress(*given, address, port)) {
+                    throw UsageError{fmt::format("--serve wants an IP address and port such as 127.0.0.1:{}, not \"{}\"",
+                                                 serve::kDefaultPort, *given),
+                                     true};
+                }
+                options.serve->address = address;
+                options.serve->port = port;
+            }
+        } else if (arg == "--obs-text") {
+            options.obsText = fs::path(needValue());
         } else if (arg == "--open") {
             if (value) throw UsageError{"--open takes no value"};
             options.open = true;
@@ -154,7 +197,17 @@ std::optional<Options> ParseOptions(int argc, char** argv) {
             throw UsageError{fmt::format("unknown option {}", arg)};
         }
     }
-    if (options.open && !options.html) throw UsageError{"--open needs --html FILE"};
+    if (options.serve) {
+        if (options.html || options.csv || options.filtered) {
+            throw UsageError{"--serve shows the whole history live: not with --html, --csv, --mode, --since or --last"};
+        }
+        options.serve->log = options.log;
+        options.serve->open = options.open;
+        options.serve->obsText = options.obsText;
+    } else if (options.obsText) {
+        throw UsageError{"--obs-text needs --serve"};
+    }
+    if (options.open && !options.html && !options.serve) throw UsageError{"--open needs --html FILE or --serve"};
     return options;
 }
 
@@ -194,11 +247,12 @@ int Run(int argc, char** argv) {
     try {
         parsed = ParseOptions(argc, argv);
     } catch (const UsageError& error) {
-        fmt::print(stderr, "vantrel-report: {}\n{}", error.message, kUsage);
+        fmt::print(stderr, "vantrel-report: {}\n{}", error.message, error.brief ? "" : kUsage);
         return 2;
     }
     if (!parsed) return 0;
     const Options& options = *parsed;
+    if (options.serve) return serve::RunServe(*options.serve);
     const std::string logName = options.log.string();
 
     std::error_code ec;
