@@ -8,7 +8,7 @@
 namespace vantrel::report::serve {
 namespace {
 
-using nlohmann::json;
+using json = nlohmann::ordered_json;
 
 json Rating(std::optional<double> value) {
     if (!value || !std::isfinite(*value)) return nullptr;
