@@ -4,11 +4,14 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
+#include <memory>
 #include <istream>
 #include <limits>
 
 #include "history.h"
 #include "log_reader.h"
+#include "rebuild.h"
 
 namespace vantrel::report {
 namespace {
@@ -24,11 +27,14 @@ constexpr LocalSeconds kTimingSlack = 2;
 constexpr std::size_t kMaxMovedMatches = 1000;
 
 
-class Rebuilder {
+}  // namespace
+
+class HistoryBuilder::Rules {
 public:
     void Line(std::uint64_t number, const LogLine& line);
     History& Result() { return history_; }
-    void Reserve(std::size_t matches) { history_.matches.reserve(matches); }
+    const History& Result() const { return history_; }
+    HistoryChanges TakeChanges();
 
 private:
     struct Poll {
@@ -51,6 +57,13 @@ private:
     void Resolve(std::size_t poll, const RatingText& rating);
 
     History history_;
+    // What the caller has seen: how many sessions and matches there were at its last
+    // TakeChanges, and what changed among them since.
+    std::size_t seenSessions_ = 0;
+    std::size_t seenMatches_ = 0;
+    std::vector<std::uint32_t> ratingsFound_;
+    std::optional<std::uint32_t> reshapedFrom_;
+
     std::vector<Poll> polls_;  // pending match polls, oldest first
     std::array<Counts, kModeCount> counts_{};
     // Wins and losses of each match of the current session, for an inferred load that
@@ -66,7 +79,7 @@ private:
     bool previousOpenedSession_ = false;  // it was the start-up line that began the session
 };
 
-void Rebuilder::StartSession(std::uint64_t firstLine, LocalSeconds start, bool load) {
+void HistoryBuilder::Rules::StartSession(std::uint64_t firstLine, LocalSeconds start, bool load) {
     // A session opened by this same line (the log's first) is this one.
     if (!history_.sessions.empty() && Current().firstLine == firstLine && Current().matchCount == 0) {
         history_.sessions.pop_back();
@@ -84,7 +97,7 @@ void Rebuilder::StartSession(std::uint64_t firstLine, LocalSeconds start, bool l
     history_.sessions.push_back(session);
 }
 
-void Rebuilder::Line(std::uint64_t number, const LogLine& line) {
+void HistoryBuilder::Rules::Line(std::uint64_t number, const LogLine& line) {
     if (history_.sessions.empty()) StartSession(number, line.time, false);
     bool openedSession = false;
     switch (line.kind) {
@@ -138,7 +151,7 @@ void Rebuilder::Line(std::uint64_t number, const LogLine& line) {
     previousOpenedSession_ = openedSession;
 }
 
-void Rebuilder::OnMatchEnded(std::uint64_t number, const LogLine& line) {
+void HistoryBuilder::Rules::OnMatchEnded(std::uint64_t number, const LogLine& line) {
     Counts* counts = &counts_[line.mode];
     const std::int64_t played = std::int64_t{line.wins} + line.losses;
     const bool continues = counts->seen ? (line.wins == counts->wins + std::int64_t{1} && line.losses == counts->losses) ||
@@ -173,12 +186,29 @@ void Rebuilder::OnMatchEnded(std::uint64_t number, const LogLine& line) {
     ++Current().matchCount;
 }
 
-void Rebuilder::Resolve(std::size_t poll, const RatingText& rating) {
-    history_.matches[polls_[poll].match].after = static_cast<float>(rating.Value());
+HistoryChanges HistoryBuilder::Rules::TakeChanges() {
+    HistoryChanges changes;
+    changes.firstNewSession = std::min(seenSessions_, history_.sessions.size());
+    changes.firstNewMatch = std::min(seenMatches_, history_.matches.size());
+    std::sort(ratingsFound_.begin(), ratingsFound_.end());
+    ratingsFound_.erase(std::unique(ratingsFound_.begin(), ratingsFound_.end()), ratingsFound_.end());
+    changes.ratingsFound = std::move(ratingsFound_);
+    changes.reshapedFrom = reshapedFrom_;
+    ratingsFound_.clear();
+    reshapedFrom_.reset();
+    seenSessions_ = history_.sessions.size();
+    seenMatches_ = history_.matches.size();
+    return changes;
+}
+
+void HistoryBuilder::Rules::Resolve(std::size_t poll, const RatingText& rating) {
+    const std::uint32_t match = polls_[poll].match;
+    history_.matches[match].after = static_cast<float>(rating.Value());
+    if (match < seenMatches_) ratingsFound_.push_back(match);
     polls_.erase(polls_.begin() + static_cast<std::ptrdiff_t>(poll));
 }
 
-void Rebuilder::OnRating(std::uint64_t number, const LogLine& line) {
+void HistoryBuilder::Rules::OnRating(std::uint64_t number, const LogLine& line) {
     const bool fromZero = line.initial.IsZero();
     if (line.count == 0) {
         // A first reading that found a change is written at once: right after its match's
@@ -226,7 +256,7 @@ void Rebuilder::OnRating(std::uint64_t number, const LogLine& line) {
     }
 }
 
-void Rebuilder::OnLimit(std::uint64_t number, const LogLine& line) {
+void HistoryBuilder::Rules::OnLimit(std::uint64_t number, const LogLine& line) {
     if (line.limit == kStartupPollRetries) {
         if (!startupSeen_) {
             startupSeen_ = true;
@@ -248,7 +278,7 @@ void Rebuilder::OnLimit(std::uint64_t number, const LogLine& line) {
 // load wrote nothing of its own before it. It began about at loadTime. The fewest latest
 // matches since then whose counts can start an object (each mode's first of them has
 // played 1) move to a new session; with none, the new session begins at this line.
-void Rebuilder::InferLoad(std::uint64_t number, const LogLine& line, LocalSeconds loadTime) {
+void HistoryBuilder::Rules::InferLoad(std::uint64_t number, const LogLine& line, LocalSeconds loadTime) {
     Session& session = Current();
     const std::size_t first = session.firstMatch;
     const std::size_t end = history_.matches.size();
@@ -288,6 +318,9 @@ void Rebuilder::InferLoad(std::uint64_t number, const LogLine& line, LocalSecond
     session.matchCount = static_cast<std::uint32_t>(split - first);
     if (split > first) session.end = history_.matches[split - 1].time;
     session.lastLine = std::max(session.firstLine, std::uint64_t{firstMoved.line} - 1);
+    if (split < seenMatches_) {
+        reshapedFrom_ = std::min<std::uint32_t>(reshapedFrom_.value_or(split), static_cast<std::uint32_t>(split));
+    }
     StartSession(firstMoved.line, firstMoved.time, true);
     Session& next = Current();
     next.firstMatch = static_cast<std::uint32_t>(split);
@@ -301,48 +334,102 @@ void Rebuilder::InferLoad(std::uint64_t number, const LogLine& line, LocalSecond
     polls_ = std::move(polls);
 }
 
-}  // namespace
+// ---- Feeding the file in pieces ----------------------------------------------------------
 
-History ReadHistory(std::istream& log) { return ReadHistory(log, LineReader::kBlockSize); }
+HistoryBuilder::HistoryBuilder() : rules_(std::make_unique<Rules>()) {}
+HistoryBuilder::~HistoryBuilder() = default;
+
+const History& HistoryBuilder::history() const { return rules_->Result(); }
+History HistoryBuilder::Release() { return std::move(rules_->Result()); }
+HistoryChanges HistoryBuilder::TakeChanges() { return rules_->TakeChanges(); }
+
+void HistoryBuilder::ReserveForBytes(std::uint64_t bytes) {
+    rules_->Result().matches.reserve(static_cast<std::size_t>(
+        std::min<std::uint64_t>(bytes / 100 + 1, std::numeric_limits<std::uint32_t>::max())));
+}
+
+void HistoryBuilder::Feed(std::string_view bytes) {
+    while (!bytes.empty()) {
+        const auto* lf = static_cast<const char*>(std::memchr(bytes.data(), '\n', bytes.size()));
+        const std::size_t length = lf != nullptr ? static_cast<std::size_t>(lf - bytes.data()) : bytes.size();
+        if (lf != nullptr && !carrying_) {
+            // The common case: the whole line lies in the piece.
+            std::string_view line = bytes.substr(0, length);
+            if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+            const bool cut = line.size() > kMaxLineKept;
+            Line(cut ? line.substr(0, kMaxLineKept) : line, cut);
+            bytes.remove_prefix(length + 1);
+            continue;
+        }
+        // The line began in an earlier piece or runs on past this one: keep what fits of it.
+        carrying_ = true;
+        const std::size_t room =
+            kMaxLineKept + 1 > carry_.size() ? kMaxLineKept + 1 - carry_.size() : 0;
+        if (length > room) carryCut_ = true;
+        carry_.append(bytes.data(), std::min(length, room));
+        if (lf == nullptr) return;
+        bytes.remove_prefix(length + 1);
+        EndCarried();
+    }
+}
+
+void HistoryBuilder::Finish() {
+    if (carrying_) EndCarried();
+}
+
+void HistoryBuilder::EndCarried() {
+    bool cut = carryCut_;
+    if (!cut && !carry_.empty() && carry_.back() == '\r') carry_.pop_back();
+    if (carry_.size() > kMaxLineKept) {
+        carry_.resize(kMaxLineKept);
+        cut = true;
+    }
+    Line(carry_, cut);
+    carry_.clear();
+    carrying_ = false;
+    carryCut_ = false;
+}
+
+void HistoryBuilder::Line(std::string_view text, bool cut) {
+    ReadStats& stats = rules_->Result().stats;
+    const std::uint64_t number = ++stats.lines;
+    LogLine parsed;
+    if (ParseLogLine(text, parsed, cut)) {
+        ++stats.logLines;
+        rules_->Line(number, parsed);
+        inException_ = IsException(parsed.kind);
+    } else if (inException_) {
+        // An exception's text went on over a line break.
+        ++stats.continuationLines;
+    } else if (stats.unreadable++ == 0) {
+        stats.firstUnreadableLine = number;
+    }
+}
+
+// ---- The whole file ---------------------------------------------------------------------
+
+History ReadHistory(std::istream& log) { return ReadHistory(log, kReadBlockSize); }
 
 History ReadHistory(std::istream& log, std::size_t blockSize) {
-    LineReader reader(log, blockSize);
-    Rebuilder rebuilder;
-    // A file's size bounds its matches (a match line is over 100 bytes): room for them at
-    // once spares the copies of a growing vector, and room never used costs no memory.
+    HistoryBuilder builder;
     const std::istream::pos_type here = log.tellg();
     if (here != std::istream::pos_type(-1) && log.seekg(0, std::ios::end)) {
         const std::istream::pos_type end = log.tellg();
         log.seekg(here);
-        if (end != std::istream::pos_type(-1) && end > here) {
-            rebuilder.Reserve(static_cast<std::size_t>((end - here) / 100 + 1));
-        }
+        if (end != std::istream::pos_type(-1) && end > here) builder.ReserveForBytes(static_cast<std::uint64_t>(end - here));
     }
     log.clear(log.rdstate() & std::ios::badbit);
-    LogLine parsed;
-    std::string_view text;
-    bool cut = false;
-    bool inException = false;
-    std::uint64_t number = 0;
-    ReadStats stats;
-    while (reader.Next(text, cut)) {
-        ++number;
-        if (ParseLogLine(text, parsed, cut)) {
-            ++stats.logLines;
-            rebuilder.Line(number, parsed);
-            inException = IsException(parsed.kind);
-        } else if (inException) {
-            // An exception's text went on over a line break.
-            ++stats.continuationLines;
-        } else {
-            if (stats.unreadable++ == 0) stats.firstUnreadableLine = number;
-        }
+    blockSize = std::max<std::size_t>(blockSize, 1);
+    const std::unique_ptr<char[]> block(new char[blockSize]);
+    // A short read is the end of the input, or an error (treated alike).
+    for (;;) {
+        log.read(block.get(), static_cast<std::streamsize>(blockSize));
+        const auto got = static_cast<std::size_t>(log.gcount());
+        builder.Feed(std::string_view(block.get(), got));
+        if (got < blockSize) break;
     }
-    stats.lines = number;
-    History history = std::move(rebuilder.Result());
-    stats.unpairedPollLines = history.stats.unpairedPollLines;
-    history.stats = stats;
-    return history;
+    builder.Finish();
+    return builder.Release();
 }
 
 }  // namespace vantrel::report

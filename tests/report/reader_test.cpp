@@ -92,7 +92,7 @@ TEST(ReportReader, LineEndingsCutsAndGarbageLoseNoGoodLine) {
     }
     const History a = Read(lf.str());
     const History b = Read(crlf.str());
-    ASSERT_GT(lf.str().size(), 2 * LineReader::kBlockSize);
+    ASSERT_GT(lf.str().size(), 2 * kReadBlockSize);
     EXPECT_EQ(a.matches.size(), 3000u);
     EXPECT_EQ(Describe(a), Describe(b));
     EXPECT_EQ(a.stats.unreadable + b.stats.unreadable, 0u);

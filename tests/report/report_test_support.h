@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include "history.h"
 
 namespace rtest {
@@ -52,6 +54,32 @@ inline std::vector<std::string> ReadLines(const std::string& path) {
     std::vector<std::string> lines;
     for (std::string line; std::getline(in, line);) lines.push_back(line);
     return lines;
+}
+
+// Every field of two histories alike (a failure names the first field that differs).
+inline void ExpectSameHistory(const vantrel::report::History& a, const vantrel::report::History& b) {
+    ASSERT_EQ(a.matches.size(), b.matches.size());
+    ASSERT_EQ(a.sessions.size(), b.sessions.size());
+    for (std::size_t i = 0; i < a.matches.size(); ++i) {
+        const vantrel::report::Match& x = a.matches[i];
+        const vantrel::report::Match& y = b.matches[i];
+        ASSERT_TRUE(x.time == y.time && x.line == y.line && x.session == y.session && x.before == y.before &&
+                    x.after == y.after && x.mode == y.mode && x.won == y.won)
+            << "match " << i;
+    }
+    for (std::size_t i = 0; i < a.sessions.size(); ++i) {
+        const vantrel::report::Session& x = a.sessions[i];
+        const vantrel::report::Session& y = b.sessions[i];
+        ASSERT_TRUE(x.start == y.start && x.end == y.end && x.firstLine == y.firstLine && x.lastLine == y.lastLine &&
+                    x.firstMatch == y.firstMatch && x.matchCount == y.matchCount && x.loadSeen == y.loadSeen &&
+                    x.loadFailed == y.loadFailed)
+            << "session " << i;
+    }
+    const vantrel::report::ReadStats& s = a.stats;
+    const vantrel::report::ReadStats& t = b.stats;
+    EXPECT_TRUE(s.lines == t.lines && s.logLines == t.logLines && s.continuationLines == t.continuationLines &&
+                s.unpairedPollLines == t.unpairedPollLines && s.unreadable == t.unreadable &&
+                s.firstUnreadableLine == t.firstUnreadableLine);
 }
 
 }  // namespace rtest
