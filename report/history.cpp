@@ -18,14 +18,23 @@ namespace {
 
 // Longest a match poll retries (trackMMR's maxRetries), and the start-up poll's limit.
 constexpr std::int32_t kMatchPollRetries = 5;
-constexpr std::int64_t kStartupPollRetries = 120;
-// How far a rating line's time may lie from where its poll's count puts it, in seconds,
-// for a match poll to be preferred over a start-up poll of the same initial rating.
-constexpr LocalSeconds kTimingSlack = 2;
+constexpr std::int32_t kStartupPollRetries = 120;
+// A poll's retry runs from the game's timer a second after the check before it, never
+// early and at most a little late: a line with count c > 0 is stamped c seconds after its
+// poll started, or one more (the stamp's whole seconds, the timer's lateness). A first
+// reading (count 0) is written in the same call as its match's line: the same second.
+constexpr LocalSeconds kRetrySlack = 1;
 // How many of the latest matches an inferred load may move into a new session: a start-up
 // poll lasts two minutes, far less than this many matches.
 constexpr std::size_t kMaxMovedMatches = 1000;
 
+// How well a line with count `count` at `time` fits a poll that started at `start`: the
+// seconds it lies after where the count puts it, or -1 when it cannot be that poll's.
+LocalSeconds Lateness(LocalSeconds time, std::int64_t count, LocalSeconds start) {
+    const LocalSeconds late = time - count - start;
+    const LocalSeconds slack = count == 0 ? 0 : kRetrySlack;
+    return late >= 0 && late <= slack ? late : -1;
+}
 
 }  // namespace
 
@@ -53,7 +62,15 @@ private:
     void OnMatchEnded(std::uint64_t number, const LogLine& line);
     void OnRating(std::uint64_t number, const LogLine& line);
     void OnLimit(std::uint64_t number, const LogLine& line);
+    // A start-up line that the current session's start-up poll cannot have written: its
+    // load lies about at `loadTime`.
     void InferLoad(std::uint64_t number, const LogLine& line, LocalSeconds loadTime);
+    // Whether the current session's start-up poll can have written a line that dates its
+    // load at `loadTime`; if so, that poll has ended.
+    bool TakeStartupLine(LocalSeconds loadTime);
+    // The pending match poll of this initial rating that a line of `count` at `time` fits
+    // best (the least late; on a tie, the oldest); polls_.size() when none fits.
+    std::size_t FittingPoll(const RatingText& initial, std::int64_t count, LocalSeconds time) const;
     void Resolve(std::size_t poll, const RatingText& rating);
 
     History history_;
@@ -69,7 +86,10 @@ private:
     // Wins and losses of each match of the current session, for an inferred load that
     // splits it.
     std::vector<std::array<std::int32_t, 2>> sessionCounts_;
-    bool startupSeen_ = false;  // the current session's start-up poll has been accounted for
+    // The current session's start-up poll may still write a line; its load lies at or
+    // before loadLatest_ (the session's first line).
+    bool startupOpen_ = true;
+    LocalSeconds loadLatest_ = 0;
 
     bool hasPrevious_ = false;  // the previous log line
     MessageKind previousKind_ = MessageKind::MatchEndFailed;
@@ -88,7 +108,8 @@ void HistoryBuilder::Rules::StartSession(std::uint64_t firstLine, LocalSeconds s
     polls_.clear();
     counts_ = {};
     sessionCounts_.clear();
-    startupSeen_ = load;
+    startupOpen_ = !load;
+    loadLatest_ = start;
     Session session;
     session.start = session.end = start;
     session.firstLine = session.lastLine = firstLine;
@@ -103,10 +124,10 @@ void HistoryBuilder::Rules::Line(std::uint64_t number, const LogLine& line) {
     switch (line.kind) {
     case MessageKind::LoadException:
         // Written at the end of a failed start-up: a load, unless the start-up line just
-        // before began this very load.
+        // before began this very load. Its start-up poll may have begun before the failure.
         if (!previousOpenedSession_) {
             StartSession(number, line.time, true);
-            startupSeen_ = false;  // its start-up poll may have begun before the failure
+            startupOpen_ = true;
         }
         Current().loadFailed = true;
         break;
@@ -125,7 +146,7 @@ void HistoryBuilder::Rules::Line(std::uint64_t number, const LogLine& line) {
         if (!polls_.empty()) {
             polls_.erase(polls_.begin());
         } else {
-            startupSeen_ = true;
+            startupOpen_ = false;
         }
         break;
     case MessageKind::RatingChanged:
@@ -208,13 +229,39 @@ void HistoryBuilder::Rules::Resolve(std::size_t poll, const RatingText& rating) 
     polls_.erase(polls_.begin() + static_cast<std::ptrdiff_t>(poll));
 }
 
+std::size_t HistoryBuilder::Rules::FittingPoll(const RatingText& initial, std::int64_t count, LocalSeconds time) const {
+    std::size_t best = polls_.size();
+    LocalSeconds bestLateness = 0;
+    if (count > kMatchPollRetries) return best;
+    for (std::size_t i = 0; i < polls_.size(); ++i) {
+        if (!(polls_[i].initial == initial)) continue;
+        const LocalSeconds late = Lateness(time, count, polls_[i].start);
+        if (late >= 0 && (best == polls_.size() || late < bestLateness)) {
+            best = i;
+            bestLateness = late;
+        }
+    }
+    return best;
+}
+
+bool HistoryBuilder::Rules::TakeStartupLine(LocalSeconds loadTime) {
+    // The load lies before every line of its object: a line that dates it after the
+    // session's first line (beyond the stamp's second) is another load's.
+    if (!startupOpen_ || loadTime > loadLatest_ + kRetrySlack) return false;
+    startupOpen_ = false;
+    Current().loadSeen = true;
+    return true;
+}
+
 void HistoryBuilder::Rules::OnRating(std::uint64_t number, const LogLine& line) {
     const bool fromZero = line.initial.IsZero();
     if (line.count == 0) {
-        // A first reading that found a change is written at once: right after its match's
-        // line, or inside a start-up (then its initial rating is 0.00).
+        // A first reading that found a change is written at once, in the same call as its
+        // match's line (so right after it, in the same second), or inside a start-up (then
+        // its initial rating is 0.00).
         if (hasPrevious_ && previousKind_ == MessageKind::MatchEnded && !polls_.empty() &&
-            polls_.back().match + 1 == history_.matches.size() && polls_.back().initial == line.initial) {
+            polls_.back().match + 1 == history_.matches.size() && polls_.back().initial == line.initial &&
+            (!fromZero || Lateness(line.time, 0, polls_.back().start) == 0)) {
             Resolve(polls_.size() - 1, line.rating);
         } else if (fromZero) {
             StartSession(number, line.time, true);
@@ -223,20 +270,26 @@ void HistoryBuilder::Rules::OnRating(std::uint64_t number, const LogLine& line) 
         }
         return;
     }
-    // A retry's reading: the pending match poll of that initial rating whose count puts it
-    // nearest this line's time (on a tie, the oldest).
-    std::size_t best = polls_.size();
-    LocalSeconds bestDistance = 0;
-    for (std::size_t i = 0; i < polls_.size(); ++i) {
-        if (!(polls_[i].initial == line.initial)) continue;
-        if (fromZero && line.count > kMatchPollRetries) continue;  // only the start-up poll counts that far
-        const LocalSeconds distance = std::llabs(line.time - (polls_[i].start + line.count));
-        if (best == polls_.size() || distance < bestDistance) {
-            best = i;
-            bestDistance = distance;
-        }
+    // A retry's reading: the pending match poll of that initial rating whose start the
+    // line's stamp and count fit.
+    const std::size_t fitting = FittingPoll(line.initial, line.count, line.time);
+    if (fitting < polls_.size()) {
+        Resolve(fitting, line.rating);
+        return;
     }
     if (!fromZero) {
+        // Only a match poll reads from a known rating. None fits the time (a clock that
+        // was changed): the nearest of that rating, on a tie the oldest.
+        std::size_t best = polls_.size();
+        LocalSeconds bestDistance = 0;
+        for (std::size_t i = 0; i < polls_.size(); ++i) {
+            if (!(polls_[i].initial == line.initial)) continue;
+            const LocalSeconds distance = std::llabs(line.time - (polls_[i].start + line.count));
+            if (best == polls_.size() || distance < bestDistance) {
+                best = i;
+                bestDistance = distance;
+            }
+        }
         if (best < polls_.size()) {
             Resolve(best, line.rating);
         } else {
@@ -244,59 +297,87 @@ void HistoryBuilder::Rules::OnRating(std::uint64_t number, const LogLine& line) 
         }
         return;
     }
-    // From 0.00 the start-up poll may own it as well: a match poll wins when its timing
-    // fits, or when the session's start-up poll has already ended.
-    if (best < polls_.size() && (bestDistance <= kTimingSlack || startupSeen_)) {
-        Resolve(best, line.rating);
-    } else if (!startupSeen_) {
-        startupSeen_ = true;
-        Current().loadSeen = true;
-    } else {
-        InferLoad(number, line, line.time - line.count);
-    }
+    // From 0.00 and no match poll's: a start-up poll's, begun `count` seconds ago. This
+    // session's, or a later load's that wrote nothing before.
+    const LocalSeconds loadTime = line.time - line.count;
+    if (!TakeStartupLine(loadTime)) InferLoad(number, line, loadTime);
 }
 
 void HistoryBuilder::Rules::OnLimit(std::uint64_t number, const LogLine& line) {
     if (line.limit == kStartupPollRetries) {
-        if (!startupSeen_) {
-            startupSeen_ = true;
-            Current().loadSeen = true;
-        } else {
-            InferLoad(number, line, line.time - kStartupPollRetries);
-        }
+        const LocalSeconds loadTime = line.time - kStartupPollRetries;
+        if (!TakeStartupLine(loadTime)) InferLoad(number, line, loadTime);
         return;
     }
-    // All match polls last equally long: the oldest reaches its limit first.
-    if (!polls_.empty()) {
-        polls_.erase(polls_.begin());
+    // A match poll that gave up: the one whose start fits (all match polls last equally
+    // long, so on a tie the oldest); with none, the oldest pending.
+    std::size_t poll = polls_.size();
+    if (line.limit == kMatchPollRetries) {
+        for (std::size_t i = 0; i < polls_.size() && poll == polls_.size(); ++i) {
+            if (Lateness(line.time, kMatchPollRetries, polls_[i].start) >= 0) poll = i;
+        }
+    }
+    if (poll == polls_.size() && !polls_.empty()) poll = 0;
+    if (poll < polls_.size()) {
+        polls_.erase(polls_.begin() + static_cast<std::ptrdiff_t>(poll));
     } else {
         ++history_.stats.unpairedPollLines;
     }
 }
 
-// A start-up poll's line when this session's start-up poll has already ended: a later
-// load wrote nothing of its own before it. It began about at loadTime. The fewest latest
-// matches since then whose counts can start an object (each mode's first of them has
-// played 1) move to a new session; with none, the new session begins at this line.
+// A start-up poll's line that the current session's start-up poll cannot have written: a
+// later load wrote nothing of its own before it, and it lies at about loadTime. Every
+// match stamped after that moment is the new object's, every one stamped before it the
+// old one's. Of the matches stamped in that very second, the new session takes the fewest
+// latest whose counts can begin an object (each mode's first of them has played 1); with
+// no match after the load, the new session begins at this line.
 void HistoryBuilder::Rules::InferLoad(std::uint64_t number, const LogLine& line, LocalSeconds loadTime) {
     Session& session = Current();
     const std::size_t first = session.firstMatch;
     const std::size_t end = history_.matches.size();
-    std::array<std::int64_t, kModeCount> earliest{};  // played of each mode's earliest match so far
-    std::array<bool, kModeCount> any{};
-    std::size_t split = end;
+    // File order decides, stamps only place the load: the matches after the last one
+    // stamped before the load are after it, unless stamped in its very second.
+    std::size_t after = end;   // the first match stamped after the load, with all later ones
+    std::size_t same = end;    // the first of those stamped in the load's second
     for (std::size_t k = end; k > first && end - k < kMaxMovedMatches;) {
+        const LocalSeconds time = history_.matches[k - 1].time;
+        if (time < loadTime) break;
         --k;
-        const Match& match = history_.matches[k];
-        if (match.time < loadTime - kTimingSlack) break;
-        const auto& counts = sessionCounts_[k - first];
-        earliest[match.mode] = std::int64_t{counts[0]} + counts[1];
-        any[match.mode] = true;
-        bool restarts = true;
-        for (int m = 0; m < kModeCount; ++m) restarts = restarts && (!any[m] || earliest[m] == 1);
-        if (restarts) {
-            split = k;
-            break;
+        if (time > loadTime) {
+            if (same == end) after = k;
+        } else {
+            same = k;
+        }
+    }
+    if (same == end) same = after;
+    // In the load's second: the fewest that, with the ones after, can begin an object.
+    std::size_t split = after;
+    {
+        std::array<std::int64_t, kModeCount> earliest{};  // played of each mode's earliest moved match
+        std::array<bool, kModeCount> any{};
+        const auto canBegin = [&] {
+            for (int m = 0; m < kModeCount; ++m) {
+                if (any[m] && earliest[m] != 1) return false;
+            }
+            return true;
+        };
+        for (std::size_t k = end; k > after;) {
+            --k;
+            const auto& counts = sessionCounts_[k - first];
+            earliest[history_.matches[k].mode] = std::int64_t{counts[0]} + counts[1];
+            any[history_.matches[k].mode] = true;
+        }
+        if (!canBegin()) {
+            for (std::size_t k = after; k > same;) {
+                --k;
+                const auto& counts = sessionCounts_[k - first];
+                earliest[history_.matches[k].mode] = std::int64_t{counts[0]} + counts[1];
+                any[history_.matches[k].mode] = true;
+                if (canBegin()) {
+                    split = k;
+                    break;
+                }
+            }
         }
     }
     if (split == end) {
@@ -305,7 +386,9 @@ void HistoryBuilder::Rules::InferLoad(std::uint64_t number, const LogLine& line,
     }
     const Match& firstMoved = history_.matches[split];
     if (split == first && session.firstLine >= firstMoved.line - std::min<std::uint64_t>(firstMoved.line, 1)) {
-        startupSeen_ = true;  // the session already begins with these matches
+        // The session already begins with these matches: this is its own start-up line.
+        startupOpen_ = false;
+        session.loadSeen = true;
         return;
     }
     // Split: the earlier matches' polls died with the unload.

@@ -26,13 +26,7 @@ std::string Rating(double mmr, double initial, int count) {
 // Logs with every kind of line, ending and damage, and loads inferred late.
 std::vector<std::string> Logs() {
     std::vector<std::string> logs;
-    for (const char* name : {"evening", "failures", "week"}) {
-        LogText log;
-        for (const std::string& message : rtest::ReadLines(std::string(VANTREL_EXAMPLES_DIR) + "/" + name + ".messages")) {
-            log.Line(message, 7);
-        }
-        logs.push_back(log.str());
-    }
+    for (const char* name : {"evening", "failures", "week"}) logs.push_back(rtest::ExampleLog(name));
     LogText mixed;
     mixed.Crlf()
         .Line(Rating(700, 0, 0))

@@ -56,6 +56,32 @@ inline std::vector<std::string> ReadLines(const std::string& path) {
     return lines;
 }
 
+// An example's messages (examples/NAME.messages) stamped as the plug-in writes them: a line
+// every 7 seconds from 2024-03-05 21:00:00, except that a match poll's line comes its count
+// of seconds after its match (5 for one that gave up), as the poll's timer has it.
+inline std::string ExampleLog(const std::string& name) {
+    using vantrel::report::LocalSeconds;
+    const LocalSeconds start = vantrel::report::ToLocalSeconds({2024, 3, 5, 21, 0, 0});
+    std::string text;
+    LocalSeconds lastMatch = -1;
+    const std::vector<std::string> lines = ReadLines(std::string(VANTREL_EXAMPLES_DIR) + "/" + name + ".messages");
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const std::string& message = lines[i];
+        LocalSeconds time = start + 7 * static_cast<LocalSeconds>(i);
+        const std::size_t count = message.rfind(", count: ");
+        if (lastMatch >= 0 && message.rfind("CheckMMRUpdate: ", 0) == 0 && count != std::string::npos) {
+            const int c = std::stoi(message.substr(count + 9));
+            const bool rightAfterMatch = lines[i - 1].rfind("Match ended: ", 0) == 0;
+            if (c <= 5 && (c > 0 || rightAfterMatch)) time = lastMatch + c;
+        } else if (lastMatch >= 0 && message == "Check MMR Update: maxRetries reached the limit (5)") {
+            time = lastMatch + 5;
+        }
+        if (message.rfind("Match ended: ", 0) == 0) lastMatch = time;
+        text += vantrel::report::FormatLocalTime(time) + " - " + message + "\n";
+    }
+    return text;
+}
+
 // Every field of two histories alike (a failure names the first field that differs).
 inline void ExpectSameHistory(const vantrel::report::History& a, const vantrel::report::History& b) {
     ASSERT_EQ(a.matches.size(), b.matches.size());
