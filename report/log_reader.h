@@ -3,17 +3,21 @@
 // and the tests use them directly.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 #include <iosfwd>
 #include <memory>
 #include <string>
 #include <string_view>
 
-#include "history.h"
+#include "calendar.h"
 
 namespace vantrel::report {
+
+// Modes as the plug-in numbers them in its log: 0 "1vs1", 1 "2vs2", 2 "3vs3", 3 "Other".
+inline constexpr int kModeCount = 4;
+inline constexpr std::array<const char*, kModeCount> kModeLabels{"1vs1", "2vs2", "3vs3", "Other"};
 
 // Lines are split on LF; a CR right before the LF is dropped, a last line without LF is a
 // line, and any other byte (NUL, CR elsewhere, bytes that are not UTF-8) is kept. Of a line
@@ -73,9 +77,6 @@ struct LogLine {
     std::int32_t count = 0;    // RatingChanged: the retry that found it
     std::int64_t limit = 0;    // PollLimit: maxRetries
 };
-
-// ReadHistory reading `blockSize` bytes at a time.
-History ReadHistory(std::istream& log, std::size_t blockSize);
 
 // Parses "YYYY-MM-DD HH:MM:SS - MESSAGE". False for a line without a valid time stamp or
 // with a message the plug-in does not write. With `cut` (the line was longer than what is
