@@ -10,7 +10,8 @@
 
 #include "history.h"
 #include "log_reader.h"
-#include "outputs.h"
+#include "csv.h"
+#include "terminal.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 
 #include <fmt/format.h>
 
-#include "outputs.h"
+#include "csv.h"
 
 namespace vantrel::report {
 

@@ -12,30 +12,10 @@
 #include <string>
 #include <vector>
 
+#include "calendar.h"
+#include "log_reader.h"
+
 namespace vantrel::report {
-
-// A time stamp of the log as written: seconds from 1970-01-01 00:00:00 on the same
-// calendar, with no time zone (the log records local time and no zone). File order, not
-// these values, orders events: a clock or daylight-saving change can make them go back.
-using LocalSeconds = std::int64_t;
-
-// A local time split into its calendar fields (proleptic Gregorian calendar).
-struct CivilTime {
-    int year = 1970;
-    int month = 1;   // 1 to 12
-    int day = 1;     // 1 to 31
-    int hour = 0;
-    int minute = 0;
-    int second = 0;
-};
-LocalSeconds ToLocalSeconds(const CivilTime& time);
-CivilTime ToCivilTime(LocalSeconds seconds);
-// "YYYY-MM-DD HH:MM:SS", as the log writes it.
-std::string FormatLocalTime(LocalSeconds seconds);
-
-// Modes as the plug-in numbers them in its log: 0 "1vs1", 1 "2vs2", 2 "3vs3", 3 "Other".
-inline constexpr int kModeCount = 4;
-inline constexpr std::array<const char*, kModeCount> kModeLabels{"1vs1", "2vs2", "3vs3", "Other"};
 
 // 32 bytes: a year of play is kept whole in memory, a million matches in 32 MB.
 struct Match {
@@ -88,6 +68,8 @@ struct History {
 // Reads a whole log (any line endings, any bytes) and rebuilds its history. Never throws
 // for the file's content; unreadable lines are counted in stats.
 History ReadHistory(std::istream& log);
+// The same, reading `blockSize` bytes at a time (small ones test lines across blocks).
+History ReadHistory(std::istream& log, std::size_t blockSize);
 
 // What the user asked to see (by default: everything).
 struct Filter {

@@ -5,7 +5,6 @@
 #include "html_report.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cmath>
 #include <iterator>
 #include <ostream>
@@ -13,6 +12,7 @@
 
 #include <fmt/format.h>
 
+#include "calendar.h"
 #include "chart.h"
 
 namespace vantrel::report {
@@ -47,45 +47,7 @@ void Escape(std::string& page, std::string_view text) {
     }
 }
 
-struct Civil {
-    int year = 1970;
-    unsigned month = 1, day = 1, hour = 0, minute = 0, second = 0;
-    unsigned weekday = 4;  // 0 Sunday
-};
-
-Civil ToCivil(LocalSeconds t) {
-    using namespace std::chrono;
-    const sys_days date = floor<days>(sys_seconds{seconds{t}});
-    const year_month_day ymd{date};
-    const std::int64_t rest = t - std::int64_t{date.time_since_epoch().count()} * 86400;
-    Civil c;
-    c.year = static_cast<int>(ymd.year());
-    c.month = static_cast<unsigned>(ymd.month());
-    c.day = static_cast<unsigned>(ymd.day());
-    c.hour = static_cast<unsigned>(rest / 3600);
-    c.minute = static_cast<unsigned>(rest / 60 % 60);
-    c.second = static_cast<unsigned>(rest % 60);
-    c.weekday = weekday{date}.c_encoding();
-    return c;
-}
-
-constexpr std::array<std::string_view, 7> kWeekdays{"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
-constexpr std::array<std::string_view, 12> kMonths{"Jan", "Feb", "Mar", "Apr", "May", "Jun",
-                                                   "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
-
-std::string Date(LocalSeconds t) {
-    const Civil c = ToCivil(t);
-    return fmt::format("{:04d}-{:02d}-{:02d}", c.year, c.month, c.day);
-}
-std::string ClockTime(LocalSeconds t) {
-    const Civil c = ToCivil(t);
-    return fmt::format("{:02d}:{:02d}", c.hour, c.minute);
-}
-std::string Stamp(LocalSeconds t) { return Date(t) + ' ' + ClockTime(t); }
-std::string ShortDay(LocalSeconds t) {
-    const Civil c = ToCivil(t);
-    return fmt::format("{} {} {}", kWeekdays[c.weekday % 7], c.day, kMonths[(c.month + 11) % 12]);
-}
+std::string Stamp(LocalSeconds t) { return FormatDate(t) + ' ' + FormatClock(t); }
 
 std::string_view ChangeClass(float change) { return change > 0 ? "up" : change < 0 ? "down" : "flat"; }
 
@@ -295,7 +257,7 @@ void WriteChart(std::string& page, const History& history, int mode, const Serie
     std::string lastDay;
     for (const std::size_t i : dated) {
         const LocalSeconds t = history.matches[series.match[i]].time;
-        std::string day = ShortDay(t);
+        std::string day = FormatShortDay(t);
         const double x = lines && i > 0 ? (X(i - 1) + X(i)) / 2 : X(i);
         if (day == lastDay || x - lastLabel < 80 || x > kLeft + kPlotWidth - 20) continue;
         fmt::format_to(out, "<text x=\"{:.1f}\" y=\"{}\">{}</text>", x + 3, kTop - 10, day);
@@ -352,9 +314,11 @@ void WriteSessionTable(std::string& page, const History& history, const std::arr
         const std::size_t index = total - 1 - r;
         const Session& session = history.sessions[index];
         fmt::format_to(out, "<tr class=\"session\"><td>{}</td><td class=\"t\">{} {}</td><td class=\"t\">{}&ndash;{}",
-                       index + 1, kWeekdays[ToCivil(session.start).weekday % 7], Date(session.start),
-                       ClockTime(session.start), ClockTime(session.end));
-        if (Date(session.end) != Date(session.start)) fmt::format_to(out, " <span class=\"r\">{}</span>", Date(session.end));
+                       index + 1, WeekdayName(std::chrono::weekday{DayOf(session.start)}), FormatDate(session.start),
+                       FormatClock(session.start), FormatClock(session.end));
+        if (DayOf(session.end) != DayOf(session.start)) {
+            fmt::format_to(out, " <span class=\"r\">{}</span>", FormatDate(session.end));
+        }
         if (!session.loadSeen) page += " <span class=\"r\" title=\"no start-up line: begun where the counts restart\">&#8776;</span>";
         fmt::format_to(out, "</td><td>{}</td>", session.matchCount);
         for (int mode = 0; mode < kModeCount; ++mode) {
@@ -447,7 +411,7 @@ void WriteHtml(std::ostream& stream, const History& history, const HtmlOptions& 
     fmt::format_to(out, "{} {}, {} {}", history.sessions.size(), history.sessions.size() == 1 ? "session" : "sessions",
                    history.matches.size(), history.matches.size() == 1 ? "match" : "matches");
     if (!history.sessions.empty()) {
-        fmt::format_to(out, " &#183; {} to {}", Date(history.sessions.front().start), Date(history.sessions.back().end));
+        fmt::format_to(out, " &#183; {} to {}", FormatDate(history.sessions.front().start), FormatDate(history.sessions.back().end));
     }
     page += "</p>";
 

@@ -1,143 +1,13 @@
-// Line splitting and line parsing of the log. The hot path of a large log: no allocation
-// a line (a line is a view into the block; only a line across two blocks is copied), no
-// regex, numbers parsed in place.
+// Parsing one line of the log into its time stamp and message. The hot path of a large
+// log: no allocation a line, no regex, numbers parsed in place.
 #include "log_reader.h"
 
 #include <charconv>
 #include <cmath>
 #include <cstring>
-#include <istream>
-#include <limits>
-#include <type_traits>
-
-#include <fmt/format.h>
+#include <optional>
 
 namespace vantrel::report {
-
-// ---- Calendar ---------------------------------------------------------------------------
-
-namespace {
-// Days from 1970-01-01 to a date of the proleptic Gregorian calendar, and back (the
-// classic era-based conversion: 400-year eras of 146097 days, years counted from March).
-std::int64_t DaysFromCivil(std::int64_t y, unsigned m, unsigned d) {
-    y -= m <= 2;
-    const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
-    const auto yoe = static_cast<unsigned>(y - era * 400);
-    const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + static_cast<std::int64_t>(doe) - 719468;
-}
-
-void CivilFromDays(std::int64_t z, std::int64_t& y, unsigned& m, unsigned& d) {
-    z += 719468;
-    const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-    const auto doe = static_cast<unsigned>(z - era * 146097);
-    const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const unsigned mp = (5 * doy + 2) / 153;
-    d = doy - (153 * mp + 2) / 5 + 1;
-    m = mp < 10 ? mp + 3 : mp - 9;
-    y = static_cast<std::int64_t>(yoe) + era * 400 + (m <= 2);
-}
-
-bool IsLeap(int y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
-
-int DaysInMonth(int y, int m) {
-    static constexpr int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    return m == 2 && IsLeap(y) ? 29 : kDays[m - 1];
-}
-}  // namespace
-
-LocalSeconds ToLocalSeconds(const CivilTime& t) {
-    return DaysFromCivil(t.year, static_cast<unsigned>(t.month), static_cast<unsigned>(t.day)) * 86400 +
-           t.hour * 3600 + t.minute * 60 + t.second;
-}
-
-CivilTime ToCivilTime(LocalSeconds seconds) {
-    std::int64_t days = seconds / 86400;
-    std::int64_t rest = seconds % 86400;
-    if (rest < 0) {
-        rest += 86400;
-        --days;
-    }
-    std::int64_t y = 0;
-    unsigned m = 0, d = 0;
-    CivilFromDays(days, y, m, d);
-    CivilTime t;
-    t.year = static_cast<int>(y);
-    t.month = static_cast<int>(m);
-    t.day = static_cast<int>(d);
-    t.hour = static_cast<int>(rest / 3600);
-    t.minute = static_cast<int>(rest / 60 % 60);
-    t.second = static_cast<int>(rest % 60);
-    return t;
-}
-
-std::string FormatLocalTime(LocalSeconds seconds) {
-    const CivilTime t = ToCivilTime(seconds);
-    return fmt::format("{:04d}-{:02d}-{:02d} {:02d}:{:02d}:{:02d}", t.year, t.month, t.day, t.hour, t.minute,
-                       t.second);
-}
-
-// ---- Lines ------------------------------------------------------------------------------
-
-LineReader::LineReader(std::istream& in, std::size_t blockSize)
-    : in_(in), blockSize_(blockSize > 0 ? blockSize : 1), block_(new char[blockSize_]) {}
-LineReader::~LineReader() = default;
-
-bool LineReader::Fill() {
-    if (eof_) return false;
-    in_.read(block_.get(), static_cast<std::streamsize>(blockSize_));
-    begin_ = 0;
-    end_ = static_cast<std::size_t>(in_.gcount());
-    if (end_ < blockSize_) eof_ = true;  // short read: end of input, or an error (treated alike)
-    return end_ > 0;
-}
-
-bool LineReader::NextSlow(std::string_view& line, bool& cut) {
-    carry_.clear();
-    bool carrying = false;
-    cut = false;
-    for (;;) {
-        if (begin_ == end_ && !Fill()) {
-            if (!carrying) return false;  // nothing after the last LF
-            break;                        // a last line without LF
-        }
-        const char* start = block_.get() + begin_;
-        const std::size_t left = end_ - begin_;
-        const auto* lf = static_cast<const char*>(std::memchr(start, '\n', left));
-        const std::size_t length = lf != nullptr ? static_cast<std::size_t>(lf - start) : left;
-        if (lf != nullptr && !carrying) {
-            // The common case: the whole line lies in the block.
-            begin_ += length + 1;
-            line = std::string_view(start, length);
-            if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-            if (line.size() > kMaxKept) {
-                line = line.substr(0, kMaxKept);
-                cut = true;
-            }
-            return true;
-        }
-        // The line runs on past the block: keep what fits of it.
-        carrying = true;
-        // One byte more than kept, so that a CR right before the LF can still be seen.
-        const std::size_t room = kMaxKept + 1 > carry_.size() ? kMaxKept + 1 - carry_.size() : 0;
-        if (length > room) cut = true;
-        carry_.append(start, length < room ? length : room);
-        begin_ += length;
-        if (lf != nullptr) {
-            ++begin_;
-            break;
-        }
-    }
-    if (!cut && !carry_.empty() && carry_.back() == '\r') carry_.pop_back();
-    if (carry_.size() > kMaxKept) {
-        carry_.resize(kMaxKept);
-        cut = true;
-    }
-    line = carry_;
-    return true;
-}
 
 // ---- Messages ---------------------------------------------------------------------------
 
@@ -153,59 +23,22 @@ bool Digits(const char* p, int n, int& value) {
     return true;
 }
 
-// Takes `prefix` off the front of `text` (a literal: its length is known when compiled,
-// so the comparison is a few loads).
+// Takes the literal `prefix` off the front of `text`.
 template <std::size_t N>
 bool Eat(std::string_view& text, const char (&prefix)[N]) {
-    constexpr std::size_t n = N - 1;
-    if (text.size() < n) return false;
-    const char* p = text.data();
-    std::size_t i = 0;
-    for (; i + 8 <= n; i += 8) {
-        std::uint64_t a, b;
-        std::memcpy(&a, p + i, 8);
-        std::memcpy(&b, prefix + i, 8);
-        if (a != b) return false;
-    }
-    if constexpr (n % 8 != 0 && n > 8) {
-        // The rest as one word that overlaps the last one compared.
-        std::uint64_t a, b;
-        std::memcpy(&a, p + n - 8, 8);
-        std::memcpy(&b, prefix + n - 8, 8);
-        if (a != b) return false;
-    } else {
-        for (; i < n; ++i) {
-            if (p[i] != prefix[i]) return false;
-        }
-    }
-    text.remove_prefix(n);
+    if (text.size() < N - 1 || std::memcmp(text.data(), prefix, N - 1) != 0) return false;
+    text.remove_prefix(N - 1);
     return true;
 }
 
 // A whole decimal integer at the front of `text` (a minus sign only when `sign`); false
-// when it does not fit `Int`. A digit loop: the log's counts are short, and this is a
-// hot path.
+// when it does not fit `Int`.
 template <typename Int>
 bool EatInt(std::string_view& text, Int& value, bool sign) {
-    const char* p = text.data();
-    const char* end = p + text.size();
-    const bool negative = p != end && *p == '-';
-    if (negative && !sign) return false;
-    if (negative) ++p;
-    const char* digits = p;
-    using Unsigned = std::make_unsigned_t<Int>;
-    // Magnitudes up to max + 1, the most negative value's.
-    const auto limit = static_cast<Unsigned>(static_cast<Unsigned>(std::numeric_limits<Int>::max()) + (negative ? 1u : 0u));
-    Unsigned magnitude = 0;
-    for (; p != end; ++p) {
-        const unsigned digit = static_cast<unsigned char>(*p) - static_cast<unsigned>('0');
-        if (digit > 9) break;
-        if (magnitude > (limit - digit) / 10) return false;
-        magnitude = static_cast<Unsigned>(magnitude * 10 + digit);
-    }
-    if (p == digits) return false;
-    value = negative ? static_cast<Int>(Unsigned{0} - magnitude) : static_cast<Int>(magnitude);
-    text.remove_prefix(static_cast<std::size_t>(p - text.data()));
+    if (!sign && !text.empty() && text.front() == '-') return false;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc()) return false;
+    text.remove_prefix(static_cast<std::size_t>(end - text.data()));
     return true;
 }
 
@@ -268,50 +101,20 @@ bool ParseRatingChanged(std::string_view text, LogLine& out) {
 
 }  // namespace
 
-namespace {
-// Lines come in runs of one minute, and minutes in runs of one day: the minute of the
-// last stamp read ("YYYY-MM-DD HH:MM", 16 bytes, already checked) is kept with its seconds
-// from 1970, and so is its day ("YYYY-MM-DD", 10 bytes).
-// Both start out as a valid stamp's, so that no unchecked bytes ever match them (and are
-// constant-initialised: no initialisation check at each use).
-struct MinuteCache {
-    char minute[17] = "1970-01-01 00:00";
-    LocalSeconds seconds = 0;
-    char day[11] = "1970-01-01";
-    LocalSeconds daySeconds = 0;
-};
-thread_local MinuteCache minuteCache;
-
-bool ParseSeconds(const char* p, int& second) {
-    return p[0] == ':' && Digits(p + 1, 2, second) && second <= 60;  // 60: a leap second, as the C library may write it
-}
-}  // namespace
-
 bool ParseTimestamp(std::string_view text, LocalSeconds& out) {
     if (text.size() != 19) return false;
     const char* p = text.data();
-    int second = 0;
-    if (std::memcmp(p, minuteCache.minute, 16) == 0) {
-        if (!ParseSeconds(p + 16, second)) return false;
-        out = minuteCache.seconds + second;
-        return true;
+    if (p[4] != '-' || p[7] != '-' || p[10] != ' ' || p[13] != ':' || p[16] != ':') return false;
+    int year, month, day, hour, minute, second;
+    if (!Digits(p, 4, year) || !Digits(p + 5, 2, month) || !Digits(p + 8, 2, day) || !Digits(p + 11, 2, hour) ||
+        !Digits(p + 14, 2, minute) || !Digits(p + 17, 2, second)) {
+        return false;
     }
-    if (p[10] != ' ' || p[13] != ':') return false;
-    int hour, minute;
-    if (!Digits(p + 11, 2, hour) || !Digits(p + 14, 2, minute) || !ParseSeconds(p + 16, second)) return false;
-    if (hour > 23 || minute > 59) return false;
-    if (std::memcmp(p, minuteCache.day, 10) != 0) {
-        int year, month, day;
-        if (p[4] != '-' || p[7] != '-' || !Digits(p, 4, year) || !Digits(p + 5, 2, month) || !Digits(p + 8, 2, day)) {
-            return false;
-        }
-        if (month < 1 || month > 12 || day < 1 || day > DaysInMonth(year, month)) return false;
-        std::memcpy(minuteCache.day, p, 10);
-        minuteCache.daySeconds = DaysFromCivil(year, static_cast<unsigned>(month), static_cast<unsigned>(day)) * 86400;
-    }
-    std::memcpy(minuteCache.minute, p, 16);
-    minuteCache.seconds = minuteCache.daySeconds + hour * 3600 + minute * 60;
-    out = minuteCache.seconds + second;
+    // 60: a leap second, as the C library may write it.
+    if (hour > 23 || minute > 59 || second > 60) return false;
+    const std::optional<std::chrono::sys_days> date = DateOf(year, month, day);
+    if (!date) return false;
+    out = StartOfDay(*date) + hour * 3600 + minute * 60 + second;
     return true;
 }
 

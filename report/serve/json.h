@@ -8,7 +8,9 @@
 #include <optional>
 #include <string>
 
+#include "calendar.h"
 #include "history.h"
+#include "log_reader.h"
 
 namespace vantrel::report::serve {
 

@@ -5,7 +5,7 @@
 
 #include <fmt/format.h>
 
-#include "outputs.h"
+#include "atomic_file.h"
 
 namespace vantrel::report::serve {
 namespace {

@@ -13,7 +13,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "outputs.h"
+#include "csv.h"
+#include "terminal.h"
 #include "report_test_support.h"
 
 namespace {
@@ -72,11 +73,7 @@ protected:
         return names;
     }
 
-    std::string Evening() {
-        rtest::LogText log;
-        for (const std::string& m : rtest::ReadLines(std::string(VANTREL_EXAMPLES_DIR) + "/evening.messages")) log.Line(m, 7);
-        return log.str();
-    }
+    std::string Evening() { return rtest::ExampleLog("evening"); }
 
     fs::path dir_;
 };
@@ -184,30 +181,6 @@ TEST_F(ReportProgram, OutputThroughLinksAndDevicesKeepsThem) {
     EXPECT_TRUE(fs::is_symlink(dir_ / "out/link.csv"));
     EXPECT_THAT(Slurp(dir_ / "out/real.csv"), StartsWith("time,"));
     EXPECT_THAT(OutFiles(), ::testing::ElementsAre("link.csv", "null.csv", "real.csv"));
-}
-
-// The session table's fast rating format must write what fmt's "{:.2f}" writes: exact
-// hundredths, values halfway between two (fmt's rounding), signs of zero and of what
-// rounds to it, huge and non-finite values.
-TEST(TerminalFormat, RatingsAndChangesAreWrittenAsFmtWritesThem) {
-    std::vector<float> values = {0.0f, -0.0f, 0.004f, -0.004f, 0.005f, -0.005f, 0.125f, -0.375f, 2.5f, 1234.56f,
-                                 -17.3f, 1e7f, 1e13f, 1e20f, -3e38f, std::numeric_limits<float>::infinity(),
-                                 -std::numeric_limits<float>::infinity(), std::numeric_limits<float>::quiet_NaN(),
-                                 std::numeric_limits<float>::denorm_min()};
-    std::mt19937 random(11);
-    std::uniform_int_distribution<int> hundredths(-300000, 300000);
-    for (int i = 0; i < 20000; ++i) {
-        const float a = static_cast<float>(hundredths(random)) / 100.0f;
-        const float b = static_cast<float>(hundredths(random)) / 100.0f;
-        values.insert(values.end(), {a, a - b, a + b * 0.001f, std::nextafter(a, 1e9f)});
-    }
-    for (const float value : values) {
-        for (const bool plus : {false, true}) {
-            char text[kFixed2Size];
-            const std::string expected = plus ? fmt::format("{:+.2f}", value) : fmt::format("{:.2f}", value);
-            ASSERT_EQ(std::string(text, FormatFixed2(text, value, plus)), expected) << value;
-        }
-    }
 }
 
 // A mode whose matches in a session have no known change shows the dash of unknown, not
