@@ -21,6 +21,7 @@
 #include "history.h"
 #include "html_report.h"
 #include "options.h"
+#include "serve/serve.h"
 #include "terminal.h"
 
 #if defined(_WIN32)
@@ -77,7 +78,7 @@ int Run(int argc, char** argv) {
     const CommandLine command = ParseCommandLine(argc, argv);
     switch (command.action) {
     case CommandLine::Action::Error:
-        fmt::print(stderr, "vantrel-report: {}\n{}", command.error, kUsage);
+        fmt::print(stderr, "vantrel-report: {}\n{}", command.error, command.errorAlone ? "" : kUsage);
         return 2;
     case CommandLine::Action::Help:
         fmt::print("{}\n{}", kUsage, kHelp);
@@ -89,6 +90,7 @@ int Run(int argc, char** argv) {
         break;
     }
     const Options& options = command.options;
+    if (options.serve) return serve::RunServe(*options.serve);
     const std::string logName = PathToUtf8(options.log);
 
     std::error_code ec;

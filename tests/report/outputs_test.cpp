@@ -73,11 +73,7 @@ protected:
         return names;
     }
 
-    std::string Evening() {
-        rtest::LogText log;
-        for (const std::string& m : rtest::ReadLines(std::string(VANTREL_EXAMPLES_DIR) + "/evening.messages")) log.Line(m, 7);
-        return log.str();
-    }
+    std::string Evening() { return rtest::ExampleLog("evening"); }
 
     fs::path dir_;
 };

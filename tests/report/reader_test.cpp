@@ -36,16 +36,8 @@ std::string Rating(double mmr, double initial, int count) {
 const std::string kLimit5 = "Check MMR Update: maxRetries reached the limit (5)";
 const std::string kLimit120 = "Check MMR Update: maxRetries reached the limit (120)";
 
-LogText Examples(const std::string& name) {
-    LogText log;
-    for (const std::string& message : rtest::ReadLines(std::string(VANTREL_EXAMPLES_DIR) + "/" + name + ".messages")) {
-        log.Line(message, 7);
-    }
-    return log;
-}
-
 TEST(ReportReader, ExampleLogsGiveTheirKnownHistories) {
-    const History evening = Read(Examples("evening").str());
+    const History evening = Read(rtest::ExampleLog("evening"));
     EXPECT_THAT(Describe(evening), ElementsAre("1 2vs2 W 1000.50>1012.25", "1 2vs2 L 1012.25>1003.00",
                                                "1 3vs3 W 850.00>859.50", "1 3vs3 W 859.50>868.75",
                                                "1 1vs1 L 757.00>?", "1 Other W 0.00>540.00"));
@@ -71,7 +63,7 @@ TEST(ReportReader, ExampleLogsGiveTheirKnownHistories) {
     EXPECT_EQ(sessions[0].modes[0].knownChanges, 0);
 
     // A failed start-up, a healthy one, errors of every kind: two sessions, two matches.
-    const History failures = Read(Examples("failures").str());
+    const History failures = Read(rtest::ExampleLog("failures"));
     EXPECT_THAT(Describe(failures), ElementsAre("2 2vs2 L 900.00>?", "2 2vs2 W 900.00>?"));
     ASSERT_EQ(failures.sessions.size(), 2u);
     EXPECT_TRUE(failures.sessions[0].loadFailed);
@@ -92,7 +84,7 @@ TEST(ReportReader, LineEndingsCutsAndGarbageLoseNoGoodLine) {
     }
     const History a = Read(lf.str());
     const History b = Read(crlf.str());
-    ASSERT_GT(lf.str().size(), 2 * LineReader::kBlockSize);
+    ASSERT_GT(lf.str().size(), 2 * kReadBlockSize);
     EXPECT_EQ(a.matches.size(), 3000u);
     EXPECT_EQ(Describe(a), Describe(b));
     EXPECT_EQ(a.stats.unreadable + b.stats.unreadable, 0u);
@@ -204,7 +196,7 @@ TEST(ReportReader, PollsArePairedByInitialRatingOrderAndTime) {
                  .Line(Rating(1020, 1009, 4), 60)
                  // From 0.00 at count 0 right after its match: that match's first rating.
                  .Line(Won(true))
-                 .Line(Ended(3, 1, 0, 0))
+                 .Line(Ended(3, 1, 0, 0), 0)  // written in the same call, so in the same second
                  .Line(Rating(540, 0, 0), 60)
                  // A retry failure ends the oldest pending poll.
                  .Line(Won(false))
@@ -224,9 +216,9 @@ TEST(ReportReader, StartupPollsMarkLoadsAndAreNoMatches) {
         Read(LogText()
                  // A load whose 1vs1 rating came 30 s late, with a match poll from 0.00 pending at the same time.
                  .Line(Won(true))
-                 .Line(Ended(3, 1, 0, 0), 25)
-                 .Line(Rating(760, 0, 30))                 // too late for the match poll: the start-up's
-                 .Line(Rating(530, 0, 2), 600)             // start-up poll over: the match's, however late
+                 .Line(Ended(3, 1, 0, 0), 2)
+                 .Line(Rating(530, 0, 2), 23)              // 2 s after the match: the match's
+                 .Line(Rating(760, 0, 30), 600)            // too late for the match poll: the start-up's
                  // Reloaded: its start-up line at once.
                  .Line(Rating(760, 0, 0))
                  .Line(Won(false))
