@@ -359,31 +359,33 @@ else
     fi
 fi
 
-# serve_check EXE LOG: starts EXE --serve on LOG on a free loopback port, from the unpacked
-# folder, and asks it for /api/history.json, which must be JSON. The server is stopped
-# through its own process id.
+# serve_check EXE LOG MATCHES: starts EXE --serve on LOG on a free loopback port, from the
+# unpacked folder, and asks it for /api/history.json: JSON whose "matches" are MATCHES many
+# (the rows of the Linux build's CSV of the same log). The server is stopped through its
+# own process id.
 serve_check() {
-    local exe=$1 log=$2 port server answer status=0
+    local exe=$1 log=$2 matches=$3 port server answer status=0
     port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
     (cd "$unpacked" && exec timeout 120 wine "$exe" "$(windows_path "$root/$log")" --serve "127.0.0.1:$port" \
         </dev/null >"$root/$sessions/serve.out" 2>"$root/$sessions/serve.err") &
     server=$!
-    answer=$(python3 - "$port" <<'PY'
+    answer=$(python3 - "$port" "$matches" <<'PY'
 import json, sys, time, urllib.request
 url = f"http://127.0.0.1:{sys.argv[1]}/api/history.json"
 deadline = time.time() + 60
 while True:
     try:
         with urllib.request.urlopen(url, timeout=5) as response:
-            kind = response.headers.get("Content-Type", "")
             body = json.load(response)
-        print(f"{type(body).__name__} of {len(body)} entries, {kind}")
         break
     except Exception as error:
         if time.time() > deadline:
             print(f"no JSON answer from {url}: {error}")
             sys.exit(1)
         time.sleep(0.5)
+found = len(body.get("matches", [])) if isinstance(body, dict) else -1
+print(f"{found} matches, {len(body.get('sessions', []))} sessions" if found >= 0 else f"not an object: {body!r:.200}")
+sys.exit(0 if found == int(sys.argv[2]) else 1)
 PY
 ) || status=$?
     kill "$server" 2>/dev/null
@@ -391,7 +393,7 @@ PY
     if [ $status -eq 0 ]; then
         ok "--serve from the unpacked folder answers /api/history.json ($answer)"
     else
-        bad "--serve from the unpacked folder" "$answer"$'\n'"$(tail -n 10 "$sessions/serve.err")"
+        bad "--serve from the unpacked folder (expected $matches matches)" "$answer"$'\n'"$(tail -n 10 "$sessions/serve.err")"
     fi
 }
 
@@ -477,7 +479,7 @@ else
     elif [ -z "$log_name" ]; then
         skip "--serve from the unpacked folder: no log to serve"
     else
-        serve_check "$packaged" "$reports/$log_name.txt"
+        serve_check "$packaged" "$reports/$log_name.txt" $(($(wc -l <"$reports/$log_name.linux.csv") - 1))
     fi
 fi
 
