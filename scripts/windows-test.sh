@@ -451,25 +451,13 @@ else
         fi
     fi
 
-    # Started with a console of its own, as from Explorer (under Wine: on a terminal, which
-    # `script` provides): the report, then "press Enter to close", and it waits for Enter.
-    if [ -n "$log_name" ] && command -v script >/dev/null; then
-        held_command="wine $(printf '%q' "$packaged") $log_name.txt"
-        # With no key pressed it is still waiting when the time runs out (status 124) ...
-        status=0
-        (cd "$reports" && timeout 15 script -qec "$held_command" /dev/null </dev/null \
-            >"$root/$sessions/held.out" 2>&1) || status=$?
-        # ... and Enter ends it. Wine's console draws blanks as cursor moves: compared without.
-        entered=0
-        (cd "$reports" && { sleep 3; printf '\r'; sleep 2; } | timeout 60 script -qec "$held_command" /dev/null \
-            >"$root/$sessions/entered.out" 2>&1) || entered=$?
-        shown() { sed 's/\x1b\[[0-9;?]*[a-zA-Z]//g' "$1" | tr -d '\r '; }
-        if [ $status -eq 124 ] && shown "$sessions/held.out" | grep -q 'pressEntertoclose' &&
-                [ $entered -eq 0 ] && shown "$sessions/entered.out" | grep -q 'pressEntertoclose'; then
+    # Started with a console of its own, as from Explorer (under Wine: on a terminal): the
+    # report, then "press Enter to close"; it waits, and Enter ends it.
+    if [ -n "$log_name" ]; then
+        if held=$(cd "$reports" && python3 "$root/$here/console_hold.py" wine "$packaged" "$log_name.txt" 2>&1); then
             ok "with a console of its own: \"press Enter to close\", waits, and Enter ends it"
         else
-            bad "with a console of its own (status $status without a key, expected 124; $entered after Enter, expected 0)" \
-                "$(shown "$sessions/held.out" | tail -n 5)"
+            bad "with a console of its own" "$held"
         fi
     fi
 
