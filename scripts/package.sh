@@ -14,6 +14,7 @@ cd "$(dirname "$0")/.."
 scripts/bootstrap-windows.sh --no-wine
 rm -rf build/windows/package
 cmake --workflow --preset windows-package
+rm -rf build/windows/package/_CPack_Packages   # CPack's staging area, not for upload
 echo
 echo "package: the archive and its checksum:"
 ls -l build/windows/package/*.zip build/windows/package/SHA256SUMS
