@@ -1,31 +1,17 @@
 #include "console_start.h"
 
 #include <cstdio>
-#include <exception>
 #include <string_view>
 
 #include <fmt/format.h>
+
+#include "command_line.h"
 
 #if defined(_WIN32)
 #include <windows.h>
 #endif
 
 namespace vantrel::report {
-
-namespace {
-
-// A folder's name for a message; a name the system's narrow code page cannot hold is shown
-// in UTF-8 rather than failing the message.
-std::string Shown(const std::filesystem::path& path) {
-    try {
-        return path.string();
-    } catch (const std::exception&) {
-        const std::u8string text = path.u8string();
-        return std::string(text.begin(), text.end());
-    }
-}
-
-}  // namespace
 
 bool ShouldHoldWindow(const ConsoleFacts& facts) {
     return facts.attachedProcesses == 1 && facts.inputIsConsole && facts.outputIsConsole;
@@ -67,7 +53,7 @@ std::string NoLogInFolderMessage(const std::filesystem::path& folder, const std:
         "  The game writes the log in the folder it runs from. Name it when starting:\n"
         "    {} {}\n"
         "{}",
-        logName, Shown(folder), kProgram, kExample, kDrop);
+        logName, PathToUtf8(folder), kProgram, kExample, kDrop);
 }
 
 }  // namespace vantrel::report
