@@ -12,7 +12,12 @@
 #     plug-in record are refused with exit status 2 and the system's reason;
 #   - under Wine: vantrel-report.exe reads CR LF logs (the Windows session's own, and the
 #     week of examples/week.vsh played by the Linux host, with CR LF line ends) and its
-#     terminal report, CSV and HTML page equal the Linux build's on the same files.
+#     terminal report, CSV and HTML page equal the Linux build's on the same files;
+#   - the release archive (cpack from this build): exactly the files listed, SHA256SUMS,
+#     the exe's version resource; unpacked into an empty folder, its vantrel-report.exe
+#     under Wine: --version equals the resource, a folder without a log, the log by path
+#     and dropped onto it (from a folder named outside the code page), the window held on a
+#     console of its own, and --serve answering /api/history.json.
 #
 # Installs what it needs first (scripts/bootstrap-windows.sh). When MinGW-w64 or Wine
 # cannot be had it prints "skipped: ..." for what it could not do, and that is no failure.
