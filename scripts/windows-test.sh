@@ -147,7 +147,7 @@ vantrel-host/libpluginsdk.dll
 vantrel-host/plugins/Vantrel.dll
 vantrel-host/vantrel-host.exe
 vantrel-report.exe'
-    files=$(unzip -Z1 "$archive" | grep -v '/$' | LC_ALL=C sort)
+    files=$(cmake -E tar tf "$archive" | grep -v '/$' | LC_ALL=C sort)
     if [ "$files" = "$expected_files" ]; then
         ok "the archive holds exactly the $(echo "$files" | wc -l) files listed"
     else
@@ -162,7 +162,7 @@ vantrel-report.exe'
     unpacked=$root/$build/unpacked
     rm -rf "$unpacked"
     mkdir -p "$unpacked"
-    unzip -q "$archive" -d "$unpacked"
+    (cd "$unpacked" && cmake -E tar xf "$root/$archive")
     if grep -q "^Vantrel $version for Windows" "$unpacked/README.txt" &&
             [ "$(head -c 200 "$unpacked/README.txt" | tr -cd '\r' | wc -c)" -gt 0 ]; then
         ok "README.txt names version $version, with Windows line ends"
