@@ -32,9 +32,9 @@ def session_start(n):
 class Serve:
     """vantrel-report --serve on `log`, on a free port; its terminal lines are collected."""
 
-    def __init__(self, log, *args, address="127.0.0.1:0"):
-        self.proc = subprocess.Popen([REPORT, str(log), "--serve", address, *args], stdout=subprocess.PIPE,
-                                     stderr=subprocess.STDOUT, text=True)
+    def __init__(self, log, *args, address="127.0.0.1:0", command=None, cwd=None):
+        self.proc = subprocess.Popen([*(command or [REPORT]), str(log), "--serve", address, *args],
+                                     stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True, cwd=cwd)
         self.lines = []
         self._reader = threading.Thread(target=self._read, daemon=True)
         self._reader.start()
@@ -43,7 +43,7 @@ class Serve:
 
     def _read(self):
         for line in self.proc.stdout:
-            self.lines.append(line.rstrip("\n"))
+            self.lines.append(line.rstrip("\r\n"))
 
     def wait_for(self, pattern, timeout=5.0):
         deadline = time.time() + timeout
