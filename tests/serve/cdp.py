@@ -8,6 +8,7 @@ import struct
 import subprocess
 import tempfile
 import time
+import urllib.parse
 import urllib.request
 import zlib
 
@@ -42,7 +43,9 @@ class Chromium:
             raise RuntimeError("chromium did not start its DevTools server")
 
     def open(self, url):
-        request = urllib.request.Request(f"http://127.0.0.1:{self.port}/json/new?{url}", method="PUT")
+        # The address is one query value: its own query must not be read as the endpoint's.
+        quoted = urllib.parse.quote(url, safe=":/")
+        request = urllib.request.Request(f"http://127.0.0.1:{self.port}/json/new?{quoted}", method="PUT")
         with urllib.request.urlopen(request, timeout=30) as reply:
             target = json.load(reply)
         return Tab(target["webSocketDebuggerUrl"])
