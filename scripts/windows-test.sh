@@ -12,7 +12,9 @@
 #     plug-in record are refused with exit status 2 and the system's reason;
 #   - under Wine: vantrel-report.exe reads CR LF logs (the Windows session's own, and the
 #     week of examples/week.vsh played by the Linux host, with CR LF line ends) and its
-#     terminal report, CSV and HTML page equal the Linux build's on the same files.
+#     terminal report, CSV and HTML page equal the Linux build's on the same files;
+#   - under Wine: vantrel-report.exe --serve answers /api/history.json with the Linux
+#     build's bytes on the same log, and follows the log vantrel-host.exe is writing.
 #
 # Installs what it needs first (scripts/bootstrap-windows.sh). When MinGW-w64 or Wine
 # cannot be had it prints "skipped: ..." for what it could not do, and that is no failure.
@@ -298,6 +300,27 @@ else
         else
             bad "the Linux host could not play examples/week.vsh"
         fi
+    fi
+fi
+
+# --- vantrel-report.exe --serve under Wine ---------------------------------------------
+echo "windows: vantrel-report.exe --serve under Wine"
+python=/usr/bin/python3
+[ -x "$python" ] || python=python3
+if [ -f "$report_exe" ]; then
+    if [ -n "$linux_report" ] && [ -f "$reports/week.txt" ]; then
+        if said=$(timeout 300 "$python" "$here/serve_check.py" equal "$root/$reports/week.txt" "$root/$linux_report" \
+            "$root/$report_exe" 2>&1); then
+            ok "serve: /api/history.json of the week: $said"
+        else
+            bad "serve: /api/history.json differs from the Linux build's" "$said"
+        fi
+    fi
+    if said=$(timeout 300 "$python" "$here/serve_check.py" follow "$root/$exe" "$root/$report_exe" \
+        "$root/$sessions/serve" 2>&1); then
+        ok "serve: $said"
+    else
+        bad "serve: vantrel-report.exe following vantrel-host.exe's log" "$said"
     fi
 fi
 
