@@ -444,7 +444,11 @@ void Server::Run(std::chrono::milliseconds period, const std::function<void()>& 
         keepAlive.async_wait([&](const boost::system::error_code& error) {
             if (error) return;
             auto comment = Text(":\n\n");
-            for (auto it = impl.clients.begin(); it != impl.clients.end();) (*it++)->Send(comment);
+            // A copy of each client first: Send may drop it from the list.
+            for (auto it = impl.clients.begin(); it != impl.clients.end();) {
+                const auto client = *it++;
+                client->Send(comment);
+            }
             armKeepAlive();
         });
     };
@@ -453,7 +457,10 @@ void Server::Run(std::chrono::milliseconds period, const std::function<void()>& 
     impl.io.run();
     impl.FlushRefusals(true);
     // Close every client while the io_context still lives.
-    for (auto it = impl.clients.begin(); it != impl.clients.end();) (*it++)->Close();
+    for (auto it = impl.clients.begin(); it != impl.clients.end();) {
+        const auto client = *it++;
+        client->Close();
+    }
     boost::system::error_code ignored;
     impl.acceptor.close(ignored);
     impl.io.restart();
