@@ -58,13 +58,20 @@ private:
     };
 
     Session& Current() { return history_.sessions.back(); }
-    void StartSession(std::uint64_t firstLine, LocalSeconds start, bool load);
+    void StartSession(std::uint64_t firstLine, LocalSeconds start, bool load, bool keepPolls = false);
     void OnMatchEnded(std::uint64_t number, const LogLine& line);
     void OnRating(std::uint64_t number, const LogLine& line);
     void OnLimit(std::uint64_t number, const LogLine& line);
     // A start-up line that the current session's start-up poll cannot have written: its
     // load lies about at `loadTime`.
     void InferLoad(std::uint64_t number, const LogLine& line, LocalSeconds loadTime);
+    // The first of the matches [first, end) that a load at `loadTime` puts after it (end
+    // when none).
+    std::size_t SplitPoint(std::size_t first, std::size_t end, LocalSeconds loadTime) const;
+    // Moves the previous session's matches from `split` on into the current session.
+    void MoveBack(std::size_t split);
+    // The counts of the current session's modes, from its matches.
+    void RecountSession();
     // Whether the current session's start-up poll can have written a line that dates its
     // load at `loadTime`; if so, that poll has ended.
     bool TakeStartupLine(LocalSeconds loadTime);
@@ -83,13 +90,15 @@ private:
 
     std::vector<Poll> polls_;  // pending match polls, oldest first
     std::array<Counts, kModeCount> counts_{};
-    // Wins and losses of each match of the current session, for an inferred load that
-    // splits it.
-    std::vector<std::array<std::int32_t, 2>> sessionCounts_;
+    // Wins and losses of each match, for a load that a late line places among them.
+    std::vector<std::array<std::int32_t, 2>> matchCounts_;
     // The current session's start-up poll may still write a line; its load lies at or
     // before loadLatest_ (the session's first line).
     bool startupOpen_ = true;
     LocalSeconds loadLatest_ = 0;
+    // The current session was begun by counts that restarted: its load lies somewhere
+    // before that match, perhaps before some matches of the session before.
+    bool beganByCounts_ = false;
 
     bool hasPrevious_ = false;  // the previous log line
     MessageKind previousKind_ = MessageKind::MatchEndFailed;
@@ -99,17 +108,27 @@ private:
     bool previousOpenedSession_ = false;  // it was the start-up line that began the session
 };
 
-void HistoryBuilder::Rules::StartSession(std::uint64_t firstLine, LocalSeconds start, bool load) {
+void HistoryBuilder::Rules::StartSession(std::uint64_t firstLine, LocalSeconds start, bool load, bool keepPolls) {
     // A session opened by this same line (the log's first) is this one.
     if (!history_.sessions.empty() && Current().firstLine == firstLine && Current().matchCount == 0) {
         history_.sessions.pop_back();
     }
     // An unload ends every pending poll without a line: their ratings after stay unknown.
-    polls_.clear();
+    // When only the counts tell of the load, polls young enough to still write are kept:
+    // their matches may turn out to be the new object's.
+    if (keepPolls) {
+        polls_.erase(std::remove_if(polls_.begin(), polls_.end(),
+                                    [&](const Poll& poll) {
+                                        return poll.start + kMatchPollRetries + kRetrySlack < start;
+                                    }),
+                     polls_.end());
+    } else {
+        polls_.clear();
+    }
     counts_ = {};
-    sessionCounts_.clear();
     startupOpen_ = !load;
     loadLatest_ = start;
+    beganByCounts_ = false;
     Session session;
     session.start = session.end = start;
     session.firstLine = session.lastLine = firstLine;
@@ -184,7 +203,8 @@ void HistoryBuilder::Rules::OnMatchEnded(std::uint64_t number, const LogLine& li
         // jump ahead are this session with lines missing.
         if (played == 1 || (counts->seen && (line.wins < counts->wins || line.losses < counts->losses))) {
             const bool fromResult = hasPrevious_ && previousKind_ == MessageKind::Result;
-            StartSession(fromResult ? previousNumber_ : number, fromResult ? previousTime_ : line.time, false);
+            StartSession(fromResult ? previousNumber_ : number, fromResult ? previousTime_ : line.time, false, true);
+            beganByCounts_ = true;
             counts = &counts_[line.mode];
         }
     }
@@ -201,7 +221,7 @@ void HistoryBuilder::Rules::OnMatchEnded(std::uint64_t number, const LogLine& li
         match.won = counts->seen ? line.wins > counts->wins : line.wins > line.losses;
     }
     *counts = {true, line.wins, line.losses};
-    sessionCounts_.push_back({line.wins, line.losses});
+    matchCounts_.push_back({line.wins, line.losses});
     polls_.push_back({static_cast<std::uint32_t>(history_.matches.size()), line.starting, line.time});
     history_.matches.push_back(match);
     ++Current().matchCount;
@@ -250,7 +270,84 @@ bool HistoryBuilder::Rules::TakeStartupLine(LocalSeconds loadTime) {
     if (!startupOpen_ || loadTime > loadLatest_ + kRetrySlack) return false;
     startupOpen_ = false;
     Current().loadSeen = true;
+    if (beganByCounts_ && history_.sessions.size() >= 2) {
+        // Begun where the counts restarted; the load may lie before that, and every match
+        // stamped after it is this object's too.
+        beganByCounts_ = false;
+        const Session& previous = history_.sessions[history_.sessions.size() - 2];
+        const std::size_t split = SplitPoint(previous.firstMatch, history_.matches.size(), loadTime);
+        if (split < Current().firstMatch) MoveBack(split);
+        // Polls of the matches before the load died with the unload.
+        polls_.erase(std::remove_if(polls_.begin(), polls_.end(), [&](const Poll& poll) { return poll.match < split; }),
+                     polls_.end());
+    }
     return true;
+}
+
+void HistoryBuilder::Rules::MoveBack(std::size_t split) {
+    Session& previous = history_.sessions[history_.sessions.size() - 2];
+    Session& session = Current();
+    const Match& firstMoved = history_.matches[split];
+    previous.matchCount = static_cast<std::uint32_t>(split - previous.firstMatch);
+    if (split > previous.firstMatch) previous.end = history_.matches[split - 1].time;
+    previous.lastLine = std::max(previous.firstLine, std::uint64_t{firstMoved.line} - 1);
+    session.matchCount += static_cast<std::uint32_t>(session.firstMatch - split);
+    session.firstMatch = static_cast<std::uint32_t>(split);
+    session.firstLine = firstMoved.line;
+    session.start = firstMoved.time;
+    for (std::size_t k = split; k < history_.matches.size() && k < session.firstMatch + session.matchCount; ++k) {
+        history_.matches[k].session = static_cast<std::uint32_t>(history_.sessions.size() - 1);
+    }
+    if (split < seenMatches_) {
+        reshapedFrom_ = std::min<std::uint32_t>(reshapedFrom_.value_or(split), static_cast<std::uint32_t>(split));
+    }
+    RecountSession();
+}
+
+void HistoryBuilder::Rules::RecountSession() {
+    counts_ = {};
+    const Session& session = Current();
+    for (std::size_t k = session.firstMatch; k < std::size_t{session.firstMatch} + session.matchCount; ++k) {
+        counts_[history_.matches[k].mode] = {true, matchCounts_[k][0], matchCounts_[k][1]};
+    }
+}
+
+std::size_t HistoryBuilder::Rules::SplitPoint(std::size_t first, std::size_t end, LocalSeconds loadTime) const {
+    // File order decides, stamps only place the load: the matches after the last one
+    // stamped before the load are after it, unless stamped in its very second.
+    std::size_t after = end;  // the first match stamped after the load, with all later ones
+    std::size_t same = end;   // the first of those stamped in the load's second
+    for (std::size_t k = end; k > first && end - k < kMaxMovedMatches;) {
+        const LocalSeconds time = history_.matches[k - 1].time;
+        if (time < loadTime) break;
+        --k;
+        if (time > loadTime) {
+            if (same == end) after = k;
+        } else {
+            same = k;
+        }
+    }
+    if (same == end) same = after;
+    // In the load's second: the fewest that, with the ones after, can begin an object.
+    std::array<std::int64_t, kModeCount> earliest{};  // played of each mode's earliest moved match
+    std::array<bool, kModeCount> any{};
+    const auto take = [&](std::size_t k) {
+        earliest[history_.matches[k].mode] = std::int64_t{matchCounts_[k][0]} + matchCounts_[k][1];
+        any[history_.matches[k].mode] = true;
+    };
+    const auto canBegin = [&] {
+        for (int m = 0; m < kModeCount; ++m) {
+            if (any[m] && earliest[m] != 1) return false;
+        }
+        return true;
+    };
+    for (std::size_t k = end; k > after;) take(--k);
+    if (canBegin()) return after;
+    for (std::size_t k = after; k > same;) {
+        take(--k);
+        if (canBegin()) return k;
+    }
+    return after;
 }
 
 void HistoryBuilder::Rules::OnRating(std::uint64_t number, const LogLine& line) {
@@ -335,51 +432,7 @@ void HistoryBuilder::Rules::InferLoad(std::uint64_t number, const LogLine& line,
     Session& session = Current();
     const std::size_t first = session.firstMatch;
     const std::size_t end = history_.matches.size();
-    // File order decides, stamps only place the load: the matches after the last one
-    // stamped before the load are after it, unless stamped in its very second.
-    std::size_t after = end;   // the first match stamped after the load, with all later ones
-    std::size_t same = end;    // the first of those stamped in the load's second
-    for (std::size_t k = end; k > first && end - k < kMaxMovedMatches;) {
-        const LocalSeconds time = history_.matches[k - 1].time;
-        if (time < loadTime) break;
-        --k;
-        if (time > loadTime) {
-            if (same == end) after = k;
-        } else {
-            same = k;
-        }
-    }
-    if (same == end) same = after;
-    // In the load's second: the fewest that, with the ones after, can begin an object.
-    std::size_t split = after;
-    {
-        std::array<std::int64_t, kModeCount> earliest{};  // played of each mode's earliest moved match
-        std::array<bool, kModeCount> any{};
-        const auto canBegin = [&] {
-            for (int m = 0; m < kModeCount; ++m) {
-                if (any[m] && earliest[m] != 1) return false;
-            }
-            return true;
-        };
-        for (std::size_t k = end; k > after;) {
-            --k;
-            const auto& counts = sessionCounts_[k - first];
-            earliest[history_.matches[k].mode] = std::int64_t{counts[0]} + counts[1];
-            any[history_.matches[k].mode] = true;
-        }
-        if (!canBegin()) {
-            for (std::size_t k = after; k > same;) {
-                --k;
-                const auto& counts = sessionCounts_[k - first];
-                earliest[history_.matches[k].mode] = std::int64_t{counts[0]} + counts[1];
-                any[history_.matches[k].mode] = true;
-                if (canBegin()) {
-                    split = k;
-                    break;
-                }
-            }
-        }
-    }
+    const std::size_t split = SplitPoint(first, end, loadTime);
     if (split == end) {
         StartSession(number, line.time, true);
         return;
@@ -392,8 +445,6 @@ void HistoryBuilder::Rules::InferLoad(std::uint64_t number, const LogLine& line,
         return;
     }
     // Split: the earlier matches' polls died with the unload.
-    std::vector<std::array<std::int32_t, 2>> moved(sessionCounts_.begin() + static_cast<std::ptrdiff_t>(split - first),
-                                                   sessionCounts_.end());
     std::vector<Poll> polls;
     for (const Poll& poll : polls_) {
         if (poll.match >= split) polls.push_back(poll);
@@ -409,11 +460,9 @@ void HistoryBuilder::Rules::InferLoad(std::uint64_t number, const LogLine& line,
     next.firstMatch = static_cast<std::uint32_t>(split);
     next.matchCount = static_cast<std::uint32_t>(end - split);
     for (std::size_t k = split; k < end; ++k) {
-        Match& match = history_.matches[k];
-        match.session = static_cast<std::uint32_t>(history_.sessions.size() - 1);
-        counts_[match.mode] = {true, moved[k - split][0], moved[k - split][1]};
+        history_.matches[k].session = static_cast<std::uint32_t>(history_.sessions.size() - 1);
     }
-    sessionCounts_ = std::move(moved);
+    RecountSession();
     polls_ = std::move(polls);
 }
 
