@@ -74,7 +74,7 @@ private:
     void RecountSession();
     // Whether the current session's start-up poll can have written a line that dates its
     // load at `loadTime`; if so, that poll has ended.
-    bool TakeStartupLine(LocalSeconds loadTime);
+    bool TakeStartupLine(LocalSeconds loadTime, const RatingText* rating);
     // The pending match poll of this initial rating that a line of `count` at `time` fits
     // best (the least late; on a tie, the oldest); polls_.size() when none fits.
     std::size_t FittingPoll(const RatingText& initial, std::int64_t count, LocalSeconds time) const;
@@ -99,6 +99,10 @@ private:
     // The current session was begun by counts that restarted: its load lies somewhere
     // before that match, perhaps before some matches of the session before.
     bool beganByCounts_ = false;
+    // A rating the current object has held for each mode (a match's starting rating, a
+    // rating its polls found): an object never forgets one, so a later match of that mode
+    // from 0.00 is a new object's.
+    std::array<bool, kModeCount> ratingKnown_{};
 
     bool hasPrevious_ = false;  // the previous log line
     MessageKind previousKind_ = MessageKind::MatchEndFailed;
@@ -129,6 +133,7 @@ void HistoryBuilder::Rules::StartSession(std::uint64_t firstLine, LocalSeconds s
     startupOpen_ = !load;
     loadLatest_ = start;
     beganByCounts_ = false;
+    ratingKnown_ = {};
     Session session;
     session.start = session.end = start;
     session.firstLine = session.lastLine = firstLine;
@@ -197,10 +202,12 @@ void HistoryBuilder::Rules::OnMatchEnded(std::uint64_t number, const LogLine& li
     const bool continues = counts->seen ? (line.wins == counts->wins + std::int64_t{1} && line.losses == counts->losses) ||
                                               (line.wins == counts->wins && line.losses == counts->losses + std::int64_t{1})
                                         : played == 1;
-    if (!continues) {
-        // A new object counts from zero: its first match of a mode has played 1. Counts that
-        // went down belong to another object too (its first lines are missing). Counts that
-        // jump ahead are this session with lines missing.
+    // A new object counts from zero: its first match of a mode has played 1. Counts that
+    // went down belong to another object too (its first lines are missing). Counts that
+    // jump ahead are this session with lines missing. A first match of a mode from 0.00
+    // when the object held a rating for that mode is a new object's too.
+    const bool forgot = continues && !counts->seen && line.starting.IsZero() && ratingKnown_[line.mode];
+    if (!continues || forgot) {
         if (played == 1 || (counts->seen && (line.wins < counts->wins || line.losses < counts->losses))) {
             const bool fromResult = hasPrevious_ && previousKind_ == MessageKind::Result;
             StartSession(fromResult ? previousNumber_ : number, fromResult ? previousTime_ : line.time, false, true);
@@ -214,6 +221,7 @@ void HistoryBuilder::Rules::OnMatchEnded(std::uint64_t number, const LogLine& li
     match.session = static_cast<std::uint32_t>(history_.sessions.size() - 1);
     match.before = static_cast<float>(line.starting.Value());
     match.mode = line.mode;
+    if (!line.starting.IsZero()) ratingKnown_[line.mode] = true;
     // The result line just before decides; without it, the counts' growth does.
     if (hasPrevious_ && previousKind_ == MessageKind::Result) {
         match.won = previousWon_;
@@ -245,6 +253,7 @@ HistoryChanges HistoryBuilder::Rules::TakeChanges() {
 void HistoryBuilder::Rules::Resolve(std::size_t poll, const RatingText& rating) {
     const std::uint32_t match = polls_[poll].match;
     history_.matches[match].after = static_cast<float>(rating.Value());
+    ratingKnown_[history_.matches[match].mode] = !rating.IsZero();
     if (match < seenMatches_) ratingsFound_.push_back(match);
     polls_.erase(polls_.begin() + static_cast<std::ptrdiff_t>(poll));
 }
@@ -264,7 +273,7 @@ std::size_t HistoryBuilder::Rules::FittingPoll(const RatingText& initial, std::i
     return best;
 }
 
-bool HistoryBuilder::Rules::TakeStartupLine(LocalSeconds loadTime) {
+bool HistoryBuilder::Rules::TakeStartupLine(LocalSeconds loadTime, const RatingText* rating) {
     // The load lies before every line of its object: a line that dates it after the
     // session's first line (beyond the stamp's second) is another load's.
     if (!startupOpen_ || loadTime > loadLatest_ + kRetrySlack) return false;
@@ -281,6 +290,7 @@ bool HistoryBuilder::Rules::TakeStartupLine(LocalSeconds loadTime) {
         polls_.erase(std::remove_if(polls_.begin(), polls_.end(), [&](const Poll& poll) { return poll.match < split; }),
                      polls_.end());
     }
+    if (rating != nullptr) ratingKnown_[0] = !rating->IsZero();  // the start-up poll reads 1vs1
     return true;
 }
 
@@ -306,9 +316,12 @@ void HistoryBuilder::Rules::MoveBack(std::size_t split) {
 
 void HistoryBuilder::Rules::RecountSession() {
     counts_ = {};
+    ratingKnown_ = {};
     const Session& session = Current();
     for (std::size_t k = session.firstMatch; k < std::size_t{session.firstMatch} + session.matchCount; ++k) {
-        counts_[history_.matches[k].mode] = {true, matchCounts_[k][0], matchCounts_[k][1]};
+        const Match& match = history_.matches[k];
+        counts_[match.mode] = {true, matchCounts_[k][0], matchCounts_[k][1]};
+        if (match.before != 0.0f || (match.after && *match.after != 0.0f)) ratingKnown_[match.mode] = true;
     }
 }
 
@@ -362,6 +375,7 @@ void HistoryBuilder::Rules::OnRating(std::uint64_t number, const LogLine& line) 
             Resolve(polls_.size() - 1, line.rating);
         } else if (fromZero) {
             StartSession(number, line.time, true);
+            ratingKnown_[0] = !line.rating.IsZero();  // the start-up poll reads 1vs1
         } else {
             ++history_.stats.unpairedPollLines;
         }
@@ -397,13 +411,16 @@ void HistoryBuilder::Rules::OnRating(std::uint64_t number, const LogLine& line) 
     // From 0.00 and no match poll's: a start-up poll's, begun `count` seconds ago. This
     // session's, or a later load's that wrote nothing before.
     const LocalSeconds loadTime = line.time - line.count;
-    if (!TakeStartupLine(loadTime)) InferLoad(number, line, loadTime);
+    if (!TakeStartupLine(loadTime, &line.rating)) {
+        InferLoad(number, line, loadTime);
+        ratingKnown_[0] = !line.rating.IsZero();
+    }
 }
 
 void HistoryBuilder::Rules::OnLimit(std::uint64_t number, const LogLine& line) {
     if (line.limit == kStartupPollRetries) {
         const LocalSeconds loadTime = line.time - kStartupPollRetries;
-        if (!TakeStartupLine(loadTime)) InferLoad(number, line, loadTime);
+        if (!TakeStartupLine(loadTime, nullptr)) InferLoad(number, line, loadTime);
         return;
     }
     // A match poll that gave up: the one whose start fits (all match polls last equally

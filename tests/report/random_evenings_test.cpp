@@ -44,7 +44,8 @@ struct TruthMatch {
 struct TruthSession {
     int evening = 0;
     LocalSeconds load = 0;
-    bool startupLine = false;  // its start-up poll wrote a line (its rating, or the limit)
+    bool startupLine = false;    // its start-up poll wrote a line (its rating, or the limit)
+    bool startupRating = false;  // that line was the 1vs1 rating
 };
 
 // The script and, beside it, what the plug-in does with it: its polls and their lines.
@@ -143,7 +144,7 @@ bool Evenings::Check(Poll& poll) {
         if (poll.match >= 0) {
             matches_[static_cast<std::size_t>(poll.match)].after = rating;
         } else {
-            sessions_.back().startupLine = true;
+            sessions_.back().startupLine = sessions_.back().startupRating = true;
         }
         return false;
     }
@@ -195,7 +196,7 @@ void Evenings::Gap(int seconds) {
 void Evenings::Load() {
     Command("load");
     loaded_ = true;
-    sessions_.push_back({evening_, Local(), false});
+    sessions_.push_back({evening_, Local(), false, false});
     for (int m = 0; m < 4; ++m) wins_[m] = losses_[m] = 0;
     mmr_[3] = 0.0f;
     // The start-up poll's first check runs inside the load, before the ratings are seeded.
@@ -311,15 +312,23 @@ std::vector<Row> ParseCsv(const std::string& text) {
 
 // A reload that left no evidence: its start-up poll wrote no line before the unload, and
 // its matches up to this one continue the counts of the session the report put them in
-// (each is in a mode that session had not played before the reload), as do those of the
-// session before, so nothing in the log marks the load.
+// (each is in a mode that session had not played before the reload), and none is a 1vs1
+// match from 0.00 after that session read the 1vs1 rating, so nothing in the log marks
+// the load.
 bool UnseenReload(const Evenings& play, const std::vector<Row>& rows, std::size_t i) {
     const std::vector<TruthMatch>& truth = play.Matches();
     const int session = truth[i].session;
     if (play.Sessions()[static_cast<std::size_t>(session)].startupLine) return false;
     std::size_t first = i;
     while (first > 0 && truth[first - 1].session == session) --first;
+    std::size_t reportFirst = first;
+    while (reportFirst > 0 && rows[reportFirst - 1].session == rows[first].session) --reportFirst;
+    bool readOneVsOne = false;
+    for (int t = truth[reportFirst].session; t < session; ++t) {
+        readOneVsOne = readOneVsOne || play.Sessions()[static_cast<std::size_t>(t)].startupRating;
+    }
     for (std::size_t j = first; j <= i; ++j) {
+        if (truth[j].mode == 0 && truth[j].before == 0.0f && readOneVsOne) return false;
         for (std::size_t k = j; k-- > 0 && rows[k].session == rows[i].session;) {
             if (truth[k].session != session && truth[k].mode == truth[j].mode) return false;
         }

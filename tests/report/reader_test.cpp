@@ -342,7 +342,7 @@ TEST(ReportReader, PollLinesBelongWhereTheirStampAndCountPutThem) {
     EXPECT_EQ(history.sessions[2].matchCount, 0u);
 }
 
-TEST(ReportReader, CountsThatStartAgainMarkAReloadThatWroteNoLine) {
+TEST(ReportReader, CountsThatStartAgainOrARatingForgottenMarkAReloadThatWroteNoLine) {
     // The same result again at 1-0 (or 0-1): a new object, although the counts did not go down.
     for (const bool won : {true, false}) {
         const History history = Read(LogText()
@@ -359,6 +359,16 @@ TEST(ReportReader, CountsThatStartAgainMarkAReloadThatWroteNoLine) {
         EXPECT_THAT(sessions, ElementsAre(1, 2, 2)) << won;
         EXPECT_FALSE(history.sessions[1].loadSeen);
     }
+    // A first 1vs1 match from 0.00 after the start-up line read the 1vs1 rating: the object
+    // that read it would start from that rating, so another object played it.
+    const History forgot = Read(LogText()
+                                    .Line(Rating(700, 0, 0))
+                                    .Line(Won(true))
+                                    .Line(Ended(1, 1, 0, 1000), 60)
+                                    .Line(Won(false))
+                                    .Line(Ended(0, 0, 1, 0))
+                                    .str());
+    EXPECT_THAT(Describe(forgot), ElementsAre("1 2vs2 W 1000.00>?", "2 1vs1 L 0.00>?"));
 }
 
 TEST(ReportReader, StreaksRestartWhenTheResultTurns) {
