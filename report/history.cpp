@@ -4,14 +4,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
-#include <cstring>
-#include <memory>
-#include <istream>
 #include <limits>
 
-#include "history.h"
-#include "log_reader.h"
-#include "rebuild.h"
+#include "rules.h"
 
 namespace vantrel::report {
 namespace {
@@ -38,79 +33,6 @@ LocalSeconds Lateness(LocalSeconds time, std::int64_t count, LocalSeconds start)
 
 }  // namespace
 
-class HistoryBuilder::Rules {
-public:
-    void Line(std::uint64_t number, const LogLine& line);
-    History& Result() { return history_; }
-    const History& Result() const { return history_; }
-    HistoryChanges TakeChanges();
-
-private:
-    struct Poll {
-        std::uint32_t match;  // index into history_.matches
-        RatingText initial;
-        LocalSeconds start;
-    };
-    struct Counts {
-        bool seen = false;
-        std::int32_t wins = 0;
-        std::int32_t losses = 0;
-    };
-
-    Session& Current() { return history_.sessions.back(); }
-    void StartSession(std::uint64_t firstLine, LocalSeconds start, bool load, bool keepPolls = false);
-    void OnMatchEnded(std::uint64_t number, const LogLine& line);
-    void OnRating(std::uint64_t number, const LogLine& line);
-    void OnLimit(std::uint64_t number, const LogLine& line);
-    // A start-up line that the current session's start-up poll cannot have written: its
-    // load lies about at `loadTime`.
-    void InferLoad(std::uint64_t number, const LogLine& line, LocalSeconds loadTime);
-    // The first of the matches [first, end) that a load at `loadTime` puts after it (end
-    // when none).
-    std::size_t SplitPoint(std::size_t first, std::size_t end, LocalSeconds loadTime) const;
-    // Moves the previous session's matches from `split` on into the current session.
-    void MoveBack(std::size_t split);
-    // The counts of the current session's modes, from its matches.
-    void RecountSession();
-    // Whether the current session's start-up poll can have written a line that dates its
-    // load at `loadTime`; if so, that poll has ended.
-    bool TakeStartupLine(LocalSeconds loadTime, const RatingText* rating);
-    // The pending match poll of this initial rating that a line of `count` at `time` fits
-    // best (the least late; on a tie, the oldest); polls_.size() when none fits.
-    std::size_t FittingPoll(const RatingText& initial, std::int64_t count, LocalSeconds time) const;
-    void Resolve(std::size_t poll, const RatingText& rating);
-
-    History history_;
-    // What the caller has seen: how many sessions and matches there were at its last
-    // TakeChanges, and what changed among them since.
-    std::size_t seenSessions_ = 0;
-    std::size_t seenMatches_ = 0;
-    std::vector<std::uint32_t> ratingsFound_;
-    std::optional<std::uint32_t> reshapedFrom_;
-
-    std::vector<Poll> polls_;  // pending match polls, oldest first
-    std::array<Counts, kModeCount> counts_{};
-    // Wins and losses of each match, for a load that a late line places among them.
-    std::vector<std::array<std::int32_t, 2>> matchCounts_;
-    // The current session's start-up poll may still write a line; its load lies at or
-    // before loadLatest_ (the session's first line).
-    bool startupOpen_ = true;
-    LocalSeconds loadLatest_ = 0;
-    // The current session was begun by counts that restarted: its load lies somewhere
-    // before that match, perhaps before some matches of the session before.
-    bool beganByCounts_ = false;
-    // A rating the current object has held for each mode (a match's starting rating, a
-    // rating its polls found): an object never forgets one, so a later match of that mode
-    // from 0.00 is a new object's.
-    std::array<bool, kModeCount> ratingKnown_{};
-
-    bool hasPrevious_ = false;  // the previous log line
-    MessageKind previousKind_ = MessageKind::MatchEndFailed;
-    std::uint64_t previousNumber_ = 0;
-    LocalSeconds previousTime_ = 0;
-    bool previousWon_ = false;
-    bool previousOpenedSession_ = false;  // it was the start-up line that began the session
-};
 
 void HistoryBuilder::Rules::StartSession(std::uint64_t firstLine, LocalSeconds start, bool load, bool keepPolls) {
     // A session opened by this same line (the log's first) is this one.
@@ -481,104 +403,6 @@ void HistoryBuilder::Rules::InferLoad(std::uint64_t number, const LogLine& line,
     }
     RecountSession();
     polls_ = std::move(polls);
-}
-
-// ---- Feeding the file in pieces ----------------------------------------------------------
-
-HistoryBuilder::HistoryBuilder() : rules_(std::make_unique<Rules>()) {}
-HistoryBuilder::~HistoryBuilder() = default;
-
-const History& HistoryBuilder::history() const { return rules_->Result(); }
-History HistoryBuilder::Release() { return std::move(rules_->Result()); }
-HistoryChanges HistoryBuilder::TakeChanges() { return rules_->TakeChanges(); }
-
-void HistoryBuilder::ReserveForBytes(std::uint64_t bytes) {
-    rules_->Result().matches.reserve(static_cast<std::size_t>(
-        std::min<std::uint64_t>(bytes / 100 + 1, std::numeric_limits<std::uint32_t>::max())));
-}
-
-void HistoryBuilder::Feed(std::string_view bytes) {
-    while (!bytes.empty()) {
-        const auto* lf = static_cast<const char*>(std::memchr(bytes.data(), '\n', bytes.size()));
-        const std::size_t length = lf != nullptr ? static_cast<std::size_t>(lf - bytes.data()) : bytes.size();
-        if (lf != nullptr && !carrying_) {
-            // The common case: the whole line lies in the piece.
-            std::string_view line = bytes.substr(0, length);
-            if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-            const bool cut = line.size() > kMaxLineKept;
-            Line(cut ? line.substr(0, kMaxLineKept) : line, cut);
-            bytes.remove_prefix(length + 1);
-            continue;
-        }
-        // The line began in an earlier piece or runs on past this one: keep what fits of it.
-        carrying_ = true;
-        const std::size_t room =
-            kMaxLineKept + 1 > carry_.size() ? kMaxLineKept + 1 - carry_.size() : 0;
-        if (length > room) carryCut_ = true;
-        carry_.append(bytes.data(), std::min(length, room));
-        if (lf == nullptr) return;
-        bytes.remove_prefix(length + 1);
-        EndCarried();
-    }
-}
-
-void HistoryBuilder::Finish() {
-    if (carrying_) EndCarried();
-}
-
-void HistoryBuilder::EndCarried() {
-    bool cut = carryCut_;
-    if (!cut && !carry_.empty() && carry_.back() == '\r') carry_.pop_back();
-    if (carry_.size() > kMaxLineKept) {
-        carry_.resize(kMaxLineKept);
-        cut = true;
-    }
-    Line(carry_, cut);
-    carry_.clear();
-    carrying_ = false;
-    carryCut_ = false;
-}
-
-void HistoryBuilder::Line(std::string_view text, bool cut) {
-    ReadStats& stats = rules_->Result().stats;
-    const std::uint64_t number = ++stats.lines;
-    LogLine parsed;
-    if (ParseLogLine(text, parsed, cut)) {
-        ++stats.logLines;
-        rules_->Line(number, parsed);
-        inException_ = IsException(parsed.kind);
-    } else if (inException_) {
-        // An exception's text went on over a line break.
-        ++stats.continuationLines;
-    } else if (stats.unreadable++ == 0) {
-        stats.firstUnreadableLine = number;
-    }
-}
-
-// ---- The whole file ---------------------------------------------------------------------
-
-History ReadHistory(std::istream& log) { return ReadHistory(log, kReadBlockSize); }
-
-History ReadHistory(std::istream& log, std::size_t blockSize) {
-    HistoryBuilder builder;
-    const std::istream::pos_type here = log.tellg();
-    if (here != std::istream::pos_type(-1) && log.seekg(0, std::ios::end)) {
-        const std::istream::pos_type end = log.tellg();
-        log.seekg(here);
-        if (end != std::istream::pos_type(-1) && end > here) builder.ReserveForBytes(static_cast<std::uint64_t>(end - here));
-    }
-    log.clear(log.rdstate() & std::ios::badbit);
-    blockSize = std::max<std::size_t>(blockSize, 1);
-    const std::unique_ptr<char[]> block(new char[blockSize]);
-    // A short read is the end of the input, or an error (treated alike).
-    for (;;) {
-        log.read(block.get(), static_cast<std::streamsize>(blockSize));
-        const auto got = static_cast<std::size_t>(log.gcount());
-        builder.Feed(std::string_view(block.get(), got));
-        if (got < blockSize) break;
-    }
-    builder.Finish();
-    return builder.Release();
 }
 
 }  // namespace vantrel::report
