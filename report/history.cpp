@@ -4,14 +4,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
-#include <cstring>
-#include <memory>
-#include <istream>
 #include <limits>
 
-#include "history.h"
-#include "log_reader.h"
-#include "rebuild.h"
+#include "rules.h"
 
 namespace vantrel::report {
 namespace {
@@ -38,78 +33,29 @@ LocalSeconds Lateness(LocalSeconds time, std::int64_t count, LocalSeconds start)
 
 }  // namespace
 
-class HistoryBuilder::Rules {
-public:
-    void Line(std::uint64_t number, const LogLine& line);
-    History& Result() { return history_; }
-    const History& Result() const { return history_; }
-    HistoryChanges TakeChanges();
 
-private:
-    struct Poll {
-        std::uint32_t match;  // index into history_.matches
-        RatingText initial;
-        LocalSeconds start;
-    };
-    struct Counts {
-        bool seen = false;
-        std::int32_t wins = 0;
-        std::int32_t losses = 0;
-    };
-
-    Session& Current() { return history_.sessions.back(); }
-    void StartSession(std::uint64_t firstLine, LocalSeconds start, bool load);
-    void OnMatchEnded(std::uint64_t number, const LogLine& line);
-    void OnRating(std::uint64_t number, const LogLine& line);
-    void OnLimit(std::uint64_t number, const LogLine& line);
-    // A start-up line that the current session's start-up poll cannot have written: its
-    // load lies about at `loadTime`.
-    void InferLoad(std::uint64_t number, const LogLine& line, LocalSeconds loadTime);
-    // Whether the current session's start-up poll can have written a line that dates its
-    // load at `loadTime`; if so, that poll has ended.
-    bool TakeStartupLine(LocalSeconds loadTime);
-    // The pending match poll of this initial rating that a line of `count` at `time` fits
-    // best (the least late; on a tie, the oldest); polls_.size() when none fits.
-    std::size_t FittingPoll(const RatingText& initial, std::int64_t count, LocalSeconds time) const;
-    void Resolve(std::size_t poll, const RatingText& rating);
-
-    History history_;
-    // What the caller has seen: how many sessions and matches there were at its last
-    // TakeChanges, and what changed among them since.
-    std::size_t seenSessions_ = 0;
-    std::size_t seenMatches_ = 0;
-    std::vector<std::uint32_t> ratingsFound_;
-    std::optional<std::uint32_t> reshapedFrom_;
-
-    std::vector<Poll> polls_;  // pending match polls, oldest first
-    std::array<Counts, kModeCount> counts_{};
-    // Wins and losses of each match of the current session, for an inferred load that
-    // splits it.
-    std::vector<std::array<std::int32_t, 2>> sessionCounts_;
-    // The current session's start-up poll may still write a line; its load lies at or
-    // before loadLatest_ (the session's first line).
-    bool startupOpen_ = true;
-    LocalSeconds loadLatest_ = 0;
-
-    bool hasPrevious_ = false;  // the previous log line
-    MessageKind previousKind_ = MessageKind::MatchEndFailed;
-    std::uint64_t previousNumber_ = 0;
-    LocalSeconds previousTime_ = 0;
-    bool previousWon_ = false;
-    bool previousOpenedSession_ = false;  // it was the start-up line that began the session
-};
-
-void HistoryBuilder::Rules::StartSession(std::uint64_t firstLine, LocalSeconds start, bool load) {
+void HistoryBuilder::Rules::StartSession(std::uint64_t firstLine, LocalSeconds start, bool load, bool keepPolls) {
     // A session opened by this same line (the log's first) is this one.
     if (!history_.sessions.empty() && Current().firstLine == firstLine && Current().matchCount == 0) {
         history_.sessions.pop_back();
     }
     // An unload ends every pending poll without a line: their ratings after stay unknown.
-    polls_.clear();
+    // When only the counts tell of the load, polls young enough to still write are kept:
+    // their matches may turn out to be the new object's.
+    if (keepPolls) {
+        polls_.erase(std::remove_if(polls_.begin(), polls_.end(),
+                                    [&](const Poll& poll) {
+                                        return poll.start + kMatchPollRetries + kRetrySlack < start;
+                                    }),
+                     polls_.end());
+    } else {
+        polls_.clear();
+    }
     counts_ = {};
-    sessionCounts_.clear();
     startupOpen_ = !load;
     loadLatest_ = start;
+    beganByCounts_ = false;
+    ratingKnown_ = {};
     Session session;
     session.start = session.end = start;
     session.firstLine = session.lastLine = firstLine;
@@ -178,13 +124,16 @@ void HistoryBuilder::Rules::OnMatchEnded(std::uint64_t number, const LogLine& li
     const bool continues = counts->seen ? (line.wins == counts->wins + std::int64_t{1} && line.losses == counts->losses) ||
                                               (line.wins == counts->wins && line.losses == counts->losses + std::int64_t{1})
                                         : played == 1;
-    if (!continues) {
-        // A new object counts from zero: its first match of a mode has played 1. Counts that
-        // went down belong to another object too (its first lines are missing). Counts that
-        // jump ahead are this session with lines missing.
+    // A new object counts from zero: its first match of a mode has played 1. Counts that
+    // went down belong to another object too (its first lines are missing). Counts that
+    // jump ahead are this session with lines missing. A first match of a mode from 0.00
+    // when the object held a rating for that mode is a new object's too.
+    const bool forgot = continues && !counts->seen && line.starting.IsZero() && ratingKnown_[line.mode];
+    if (!continues || forgot) {
         if (played == 1 || (counts->seen && (line.wins < counts->wins || line.losses < counts->losses))) {
             const bool fromResult = hasPrevious_ && previousKind_ == MessageKind::Result;
-            StartSession(fromResult ? previousNumber_ : number, fromResult ? previousTime_ : line.time, false);
+            StartSession(fromResult ? previousNumber_ : number, fromResult ? previousTime_ : line.time, false, true);
+            beganByCounts_ = true;
             counts = &counts_[line.mode];
         }
     }
@@ -194,6 +143,7 @@ void HistoryBuilder::Rules::OnMatchEnded(std::uint64_t number, const LogLine& li
     match.session = static_cast<std::uint32_t>(history_.sessions.size() - 1);
     match.before = static_cast<float>(line.starting.Value());
     match.mode = line.mode;
+    if (!line.starting.IsZero()) ratingKnown_[line.mode] = true;
     // The result line just before decides; without it, the counts' growth does.
     if (hasPrevious_ && previousKind_ == MessageKind::Result) {
         match.won = previousWon_;
@@ -201,7 +151,7 @@ void HistoryBuilder::Rules::OnMatchEnded(std::uint64_t number, const LogLine& li
         match.won = counts->seen ? line.wins > counts->wins : line.wins > line.losses;
     }
     *counts = {true, line.wins, line.losses};
-    sessionCounts_.push_back({line.wins, line.losses});
+    matchCounts_.push_back({line.wins, line.losses});
     polls_.push_back({static_cast<std::uint32_t>(history_.matches.size()), line.starting, line.time});
     history_.matches.push_back(match);
     ++Current().matchCount;
@@ -225,6 +175,7 @@ HistoryChanges HistoryBuilder::Rules::TakeChanges() {
 void HistoryBuilder::Rules::Resolve(std::size_t poll, const RatingText& rating) {
     const std::uint32_t match = polls_[poll].match;
     history_.matches[match].after = static_cast<float>(rating.Value());
+    ratingKnown_[history_.matches[match].mode] = !rating.IsZero();
     if (match < seenMatches_) ratingsFound_.push_back(match);
     polls_.erase(polls_.begin() + static_cast<std::ptrdiff_t>(poll));
 }
@@ -244,13 +195,94 @@ std::size_t HistoryBuilder::Rules::FittingPoll(const RatingText& initial, std::i
     return best;
 }
 
-bool HistoryBuilder::Rules::TakeStartupLine(LocalSeconds loadTime) {
+bool HistoryBuilder::Rules::TakeStartupLine(LocalSeconds loadTime, const RatingText* rating) {
     // The load lies before every line of its object: a line that dates it after the
     // session's first line (beyond the stamp's second) is another load's.
     if (!startupOpen_ || loadTime > loadLatest_ + kRetrySlack) return false;
     startupOpen_ = false;
     Current().loadSeen = true;
+    if (beganByCounts_ && history_.sessions.size() >= 2) {
+        // Begun where the counts restarted; the load may lie before that, and every match
+        // stamped after it is this object's too.
+        beganByCounts_ = false;
+        const Session& previous = history_.sessions[history_.sessions.size() - 2];
+        const std::size_t split = SplitPoint(previous.firstMatch, history_.matches.size(), loadTime);
+        if (split < Current().firstMatch) MoveBack(split);
+        // Polls of the matches before the load died with the unload.
+        polls_.erase(std::remove_if(polls_.begin(), polls_.end(), [&](const Poll& poll) { return poll.match < split; }),
+                     polls_.end());
+    }
+    if (rating != nullptr) ratingKnown_[0] = !rating->IsZero();  // the start-up poll reads 1vs1
     return true;
+}
+
+void HistoryBuilder::Rules::MoveBack(std::size_t split) {
+    Session& previous = history_.sessions[history_.sessions.size() - 2];
+    Session& session = Current();
+    const Match& firstMoved = history_.matches[split];
+    previous.matchCount = static_cast<std::uint32_t>(split - previous.firstMatch);
+    if (split > previous.firstMatch) previous.end = history_.matches[split - 1].time;
+    previous.lastLine = std::max(previous.firstLine, std::uint64_t{firstMoved.line} - 1);
+    session.matchCount += static_cast<std::uint32_t>(session.firstMatch - split);
+    session.firstMatch = static_cast<std::uint32_t>(split);
+    session.firstLine = firstMoved.line;
+    session.start = firstMoved.time;
+    for (std::size_t k = split; k < history_.matches.size() && k < session.firstMatch + session.matchCount; ++k) {
+        history_.matches[k].session = static_cast<std::uint32_t>(history_.sessions.size() - 1);
+    }
+    if (split < seenMatches_) {
+        reshapedFrom_ = std::min<std::uint32_t>(reshapedFrom_.value_or(split), static_cast<std::uint32_t>(split));
+    }
+    RecountSession();
+}
+
+void HistoryBuilder::Rules::RecountSession() {
+    counts_ = {};
+    ratingKnown_ = {};
+    const Session& session = Current();
+    for (std::size_t k = session.firstMatch; k < std::size_t{session.firstMatch} + session.matchCount; ++k) {
+        const Match& match = history_.matches[k];
+        counts_[match.mode] = {true, matchCounts_[k][0], matchCounts_[k][1]};
+        if (match.before != 0.0f || (match.after && *match.after != 0.0f)) ratingKnown_[match.mode] = true;
+    }
+}
+
+std::size_t HistoryBuilder::Rules::SplitPoint(std::size_t first, std::size_t end, LocalSeconds loadTime) const {
+    // File order decides, stamps only place the load: the matches after the last one
+    // stamped before the load are after it, unless stamped in its very second.
+    std::size_t after = end;  // the first match stamped after the load, with all later ones
+    std::size_t same = end;   // the first of those stamped in the load's second
+    for (std::size_t k = end; k > first && end - k < kMaxMovedMatches;) {
+        const LocalSeconds time = history_.matches[k - 1].time;
+        if (time < loadTime) break;
+        --k;
+        if (time > loadTime) {
+            if (same == end) after = k;
+        } else {
+            same = k;
+        }
+    }
+    if (same == end) same = after;
+    // In the load's second: the fewest that, with the ones after, can begin an object.
+    std::array<std::int64_t, kModeCount> earliest{};  // played of each mode's earliest moved match
+    std::array<bool, kModeCount> any{};
+    const auto take = [&](std::size_t k) {
+        earliest[history_.matches[k].mode] = std::int64_t{matchCounts_[k][0]} + matchCounts_[k][1];
+        any[history_.matches[k].mode] = true;
+    };
+    const auto canBegin = [&] {
+        for (int m = 0; m < kModeCount; ++m) {
+            if (any[m] && earliest[m] != 1) return false;
+        }
+        return true;
+    };
+    for (std::size_t k = end; k > after;) take(--k);
+    if (canBegin()) return after;
+    for (std::size_t k = after; k > same;) {
+        take(--k);
+        if (canBegin()) return k;
+    }
+    return after;
 }
 
 void HistoryBuilder::Rules::OnRating(std::uint64_t number, const LogLine& line) {
@@ -265,6 +297,7 @@ void HistoryBuilder::Rules::OnRating(std::uint64_t number, const LogLine& line) 
             Resolve(polls_.size() - 1, line.rating);
         } else if (fromZero) {
             StartSession(number, line.time, true);
+            ratingKnown_[0] = !line.rating.IsZero();  // the start-up poll reads 1vs1
         } else {
             ++history_.stats.unpairedPollLines;
         }
@@ -300,13 +333,16 @@ void HistoryBuilder::Rules::OnRating(std::uint64_t number, const LogLine& line) 
     // From 0.00 and no match poll's: a start-up poll's, begun `count` seconds ago. This
     // session's, or a later load's that wrote nothing before.
     const LocalSeconds loadTime = line.time - line.count;
-    if (!TakeStartupLine(loadTime)) InferLoad(number, line, loadTime);
+    if (!TakeStartupLine(loadTime, &line.rating)) {
+        InferLoad(number, line, loadTime);
+        ratingKnown_[0] = !line.rating.IsZero();
+    }
 }
 
 void HistoryBuilder::Rules::OnLimit(std::uint64_t number, const LogLine& line) {
     if (line.limit == kStartupPollRetries) {
         const LocalSeconds loadTime = line.time - kStartupPollRetries;
-        if (!TakeStartupLine(loadTime)) InferLoad(number, line, loadTime);
+        if (!TakeStartupLine(loadTime, nullptr)) InferLoad(number, line, loadTime);
         return;
     }
     // A match poll that gave up: the one whose start fits (all match polls last equally
@@ -335,51 +371,7 @@ void HistoryBuilder::Rules::InferLoad(std::uint64_t number, const LogLine& line,
     Session& session = Current();
     const std::size_t first = session.firstMatch;
     const std::size_t end = history_.matches.size();
-    // File order decides, stamps only place the load: the matches after the last one
-    // stamped before the load are after it, unless stamped in its very second.
-    std::size_t after = end;   // the first match stamped after the load, with all later ones
-    std::size_t same = end;    // the first of those stamped in the load's second
-    for (std::size_t k = end; k > first && end - k < kMaxMovedMatches;) {
-        const LocalSeconds time = history_.matches[k - 1].time;
-        if (time < loadTime) break;
-        --k;
-        if (time > loadTime) {
-            if (same == end) after = k;
-        } else {
-            same = k;
-        }
-    }
-    if (same == end) same = after;
-    // In the load's second: the fewest that, with the ones after, can begin an object.
-    std::size_t split = after;
-    {
-        std::array<std::int64_t, kModeCount> earliest{};  // played of each mode's earliest moved match
-        std::array<bool, kModeCount> any{};
-        const auto canBegin = [&] {
-            for (int m = 0; m < kModeCount; ++m) {
-                if (any[m] && earliest[m] != 1) return false;
-            }
-            return true;
-        };
-        for (std::size_t k = end; k > after;) {
-            --k;
-            const auto& counts = sessionCounts_[k - first];
-            earliest[history_.matches[k].mode] = std::int64_t{counts[0]} + counts[1];
-            any[history_.matches[k].mode] = true;
-        }
-        if (!canBegin()) {
-            for (std::size_t k = after; k > same;) {
-                --k;
-                const auto& counts = sessionCounts_[k - first];
-                earliest[history_.matches[k].mode] = std::int64_t{counts[0]} + counts[1];
-                any[history_.matches[k].mode] = true;
-                if (canBegin()) {
-                    split = k;
-                    break;
-                }
-            }
-        }
-    }
+    const std::size_t split = SplitPoint(first, end, loadTime);
     if (split == end) {
         StartSession(number, line.time, true);
         return;
@@ -392,8 +384,6 @@ void HistoryBuilder::Rules::InferLoad(std::uint64_t number, const LogLine& line,
         return;
     }
     // Split: the earlier matches' polls died with the unload.
-    std::vector<std::array<std::int32_t, 2>> moved(sessionCounts_.begin() + static_cast<std::ptrdiff_t>(split - first),
-                                                   sessionCounts_.end());
     std::vector<Poll> polls;
     for (const Poll& poll : polls_) {
         if (poll.match >= split) polls.push_back(poll);
@@ -409,110 +399,10 @@ void HistoryBuilder::Rules::InferLoad(std::uint64_t number, const LogLine& line,
     next.firstMatch = static_cast<std::uint32_t>(split);
     next.matchCount = static_cast<std::uint32_t>(end - split);
     for (std::size_t k = split; k < end; ++k) {
-        Match& match = history_.matches[k];
-        match.session = static_cast<std::uint32_t>(history_.sessions.size() - 1);
-        counts_[match.mode] = {true, moved[k - split][0], moved[k - split][1]};
+        history_.matches[k].session = static_cast<std::uint32_t>(history_.sessions.size() - 1);
     }
-    sessionCounts_ = std::move(moved);
+    RecountSession();
     polls_ = std::move(polls);
-}
-
-// ---- Feeding the file in pieces ----------------------------------------------------------
-
-HistoryBuilder::HistoryBuilder() : rules_(std::make_unique<Rules>()) {}
-HistoryBuilder::~HistoryBuilder() = default;
-
-const History& HistoryBuilder::history() const { return rules_->Result(); }
-History HistoryBuilder::Release() { return std::move(rules_->Result()); }
-HistoryChanges HistoryBuilder::TakeChanges() { return rules_->TakeChanges(); }
-
-void HistoryBuilder::ReserveForBytes(std::uint64_t bytes) {
-    rules_->Result().matches.reserve(static_cast<std::size_t>(
-        std::min<std::uint64_t>(bytes / 100 + 1, std::numeric_limits<std::uint32_t>::max())));
-}
-
-void HistoryBuilder::Feed(std::string_view bytes) {
-    while (!bytes.empty()) {
-        const auto* lf = static_cast<const char*>(std::memchr(bytes.data(), '\n', bytes.size()));
-        const std::size_t length = lf != nullptr ? static_cast<std::size_t>(lf - bytes.data()) : bytes.size();
-        if (lf != nullptr && !carrying_) {
-            // The common case: the whole line lies in the piece.
-            std::string_view line = bytes.substr(0, length);
-            if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-            const bool cut = line.size() > kMaxLineKept;
-            Line(cut ? line.substr(0, kMaxLineKept) : line, cut);
-            bytes.remove_prefix(length + 1);
-            continue;
-        }
-        // The line began in an earlier piece or runs on past this one: keep what fits of it.
-        carrying_ = true;
-        const std::size_t room =
-            kMaxLineKept + 1 > carry_.size() ? kMaxLineKept + 1 - carry_.size() : 0;
-        if (length > room) carryCut_ = true;
-        carry_.append(bytes.data(), std::min(length, room));
-        if (lf == nullptr) return;
-        bytes.remove_prefix(length + 1);
-        EndCarried();
-    }
-}
-
-void HistoryBuilder::Finish() {
-    if (carrying_) EndCarried();
-}
-
-void HistoryBuilder::EndCarried() {
-    bool cut = carryCut_;
-    if (!cut && !carry_.empty() && carry_.back() == '\r') carry_.pop_back();
-    if (carry_.size() > kMaxLineKept) {
-        carry_.resize(kMaxLineKept);
-        cut = true;
-    }
-    Line(carry_, cut);
-    carry_.clear();
-    carrying_ = false;
-    carryCut_ = false;
-}
-
-void HistoryBuilder::Line(std::string_view text, bool cut) {
-    ReadStats& stats = rules_->Result().stats;
-    const std::uint64_t number = ++stats.lines;
-    LogLine parsed;
-    if (ParseLogLine(text, parsed, cut)) {
-        ++stats.logLines;
-        rules_->Line(number, parsed);
-        inException_ = IsException(parsed.kind);
-    } else if (inException_) {
-        // An exception's text went on over a line break.
-        ++stats.continuationLines;
-    } else if (stats.unreadable++ == 0) {
-        stats.firstUnreadableLine = number;
-    }
-}
-
-// ---- The whole file ---------------------------------------------------------------------
-
-History ReadHistory(std::istream& log) { return ReadHistory(log, kReadBlockSize); }
-
-History ReadHistory(std::istream& log, std::size_t blockSize) {
-    HistoryBuilder builder;
-    const std::istream::pos_type here = log.tellg();
-    if (here != std::istream::pos_type(-1) && log.seekg(0, std::ios::end)) {
-        const std::istream::pos_type end = log.tellg();
-        log.seekg(here);
-        if (end != std::istream::pos_type(-1) && end > here) builder.ReserveForBytes(static_cast<std::uint64_t>(end - here));
-    }
-    log.clear(log.rdstate() & std::ios::badbit);
-    blockSize = std::max<std::size_t>(blockSize, 1);
-    const std::unique_ptr<char[]> block(new char[blockSize]);
-    // A short read is the end of the input, or an error (treated alike).
-    for (;;) {
-        log.read(block.get(), static_cast<std::streamsize>(blockSize));
-        const auto got = static_cast<std::size_t>(log.gcount());
-        builder.Feed(std::string_view(block.get(), got));
-        if (got < blockSize) break;
-    }
-    builder.Finish();
-    return builder.Release();
 }
 
 }  // namespace vantrel::report

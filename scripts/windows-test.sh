@@ -13,6 +13,8 @@
 #   - under Wine: vantrel-report.exe reads CR LF logs (the Windows session's own, and the
 #     week of examples/week.vsh played by the Linux host, with CR LF line ends) and its
 #     terminal report, CSV and HTML page equal the Linux build's on the same files;
+#   - under Wine: vantrel-report.exe --serve answers /api/history.json with the Linux
+#     build's bytes on the same log, and follows the log vantrel-host.exe is writing;
 #   - the release archive (cpack from this build): exactly the files listed, SHA256SUMS,
 #     the exe's version resource; unpacked into an empty folder, its vantrel-report.exe
 #     under Wine: --version equals the resource, a folder without a log, the log by path
@@ -364,43 +366,26 @@ else
     fi
 fi
 
-# serve_check EXE LOG MATCHES: starts EXE --serve on LOG on a free loopback port, from the
-# unpacked folder, and asks it for /api/history.json: JSON whose "matches" are MATCHES many
-# (the rows of the Linux build's CSV of the same log). The server is stopped through its
-# own process id.
-serve_check() {
-    local exe=$1 log=$2 matches=$3 port server answer status=0
-    port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
-    (cd "$unpacked" && exec timeout 120 wine "$exe" "$(windows_path "$root/$log")" --serve "127.0.0.1:$port" \
-        </dev/null >"$root/$sessions/serve.out" 2>"$root/$sessions/serve.err") &
-    server=$!
-    answer=$(python3 - "$port" "$matches" <<'PY'
-import json, sys, time, urllib.request
-url = f"http://127.0.0.1:{sys.argv[1]}/api/history.json"
-deadline = time.time() + 60
-while True:
-    try:
-        with urllib.request.urlopen(url, timeout=5) as response:
-            body = json.load(response)
-        break
-    except Exception as error:
-        if time.time() > deadline:
-            print(f"no JSON answer from {url}: {error}")
-            sys.exit(1)
-        time.sleep(0.5)
-found = len(body.get("matches", [])) if isinstance(body, dict) else -1
-print(f"{found} matches, {len(body.get('sessions', []))} sessions" if found >= 0 else f"not an object: {body!r:.200}")
-sys.exit(0 if found == int(sys.argv[2]) else 1)
-PY
-) || status=$?
-    kill "$server" 2>/dev/null
-    wait "$server" 2>/dev/null
-    if [ $status -eq 0 ]; then
-        ok "--serve from the unpacked folder answers /api/history.json ($answer)"
-    else
-        bad "--serve from the unpacked folder (expected $matches matches)" "$answer"$'\n'"$(tail -n 10 "$sessions/serve.err")"
+# --- vantrel-report.exe --serve under Wine ---------------------------------------------
+echo "windows: vantrel-report.exe --serve under Wine"
+python=/usr/bin/python3
+[ -x "$python" ] || python=python3
+if [ -f "$report_exe" ]; then
+    if [ -n "$linux_report" ] && [ -f "$reports/week.txt" ]; then
+        if said=$(timeout 300 "$python" "$here/serve_check.py" equal "$root/$reports/week.txt" "$root/$linux_report" \
+            "$root/$report_exe" 2>&1); then
+            ok "serve: /api/history.json of the week: $said"
+        else
+            bad "serve: /api/history.json differs from the Linux build's" "$said"
+        fi
     fi
-}
+    if said=$(timeout 300 "$python" "$here/serve_check.py" follow "$root/$exe" "$root/$report_exe" \
+        "$root/$sessions/serve" 2>&1); then
+        ok "serve: $said"
+    else
+        bad "serve: vantrel-report.exe following vantrel-host.exe's log" "$said"
+    fi
+fi
 
 # --- the unpacked archive under Wine ------------------------------------------------------
 # vantrel-report.exe as a player runs it: from the folder the archive was unpacked into,
@@ -469,10 +454,13 @@ else
     # --serve from the unpacked folder answers /api/history.json.
     if ! timeout 60 wine "$packaged" --help </dev/null 2>/dev/null | grep -q -- '--serve'; then
         skip "--serve from the unpacked folder: this vantrel-report.exe has no --serve yet"
-    elif [ -z "$log_name" ]; then
-        skip "--serve from the unpacked folder: no log to serve"
+    elif [ -z "$linux_report" ] || [ ! -f "$reports/week.txt" ]; then
+        skip "--serve from the unpacked folder: no Linux build or week to compare with"
+    elif said=$(timeout 300 "$python" "$here/serve_check.py" equal "$root/$reports/week.txt" "$root/$linux_report" \
+            "$packaged" 2>&1); then
+        ok "--serve from the unpacked folder: /api/history.json of the week, $said to the Linux build's"
     else
-        serve_check "$packaged" "$reports/$log_name.txt" $(($(wc -l <"$reports/$log_name.linux.csv") - 1))
+        bad "--serve from the unpacked folder: /api/history.json differs from the Linux build's" "$said"
     fi
 fi
 

@@ -88,14 +88,6 @@ std::vector<LiveEvent> LiveHistory::TakeEvents() {
     return std::exchange(events_, {});
 }
 
-const std::string& LiveHistory::HistoryJsonText() {
-    if (historyJson_.version != version_) {
-        historyJson_.text = HistoryJson(history());
-        historyJson_.version = version_;
-    }
-    return historyJson_.text;
-}
-
 const SessionGlance& LiveHistory::Glance() {
     if (glanceVersion_ != version_) {
         glance_ = GlanceAtLastSession(history());

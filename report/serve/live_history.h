@@ -1,7 +1,6 @@
 // The history while the log grows: the rebuild fed in pieces (the same rules as the batch
 // report), what changed turned into events for the event stream, and the texts served
-// (history JSON, the session at a glance, the page) made once per change and only when
-// asked for.
+// (the session at a glance, the page) made once per change and only when asked for.
 #pragma once
 
 #include <cstdint>
@@ -41,7 +40,6 @@ public:
     // Bumped by every change the texts below depend on.
     std::uint64_t version() const { return version_; }
 
-    const std::string& HistoryJsonText();
     const std::string& GlanceJsonText();
     const SessionGlance& Glance();
     // The --html page of the whole history.
@@ -61,7 +59,7 @@ private:
         std::uint64_t version = 0;
         std::string text;
     };
-    Cached historyJson_, glanceJson_, page_;
+    Cached glanceJson_, page_;
     std::uint64_t glanceVersion_ = 0;
     SessionGlance glance_;
 };

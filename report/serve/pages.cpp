@@ -32,7 +32,8 @@ constexpr std::string_view kLiveScript = R"(<script>
 constexpr std::string_view kOverlay = R"(<!DOCTYPE html>
 <html lang="en"><head><meta charset="utf-8"><title>Vantrel overlay</title>
 <style>
-html, body { margin: 0; background: transparent; overflow: hidden; }
+html { overflow: hidden; }
+html, body { margin: 0; background: transparent; }
 body { font: 600 16px/1.3 system-ui, "Segoe UI", Roboto, "DejaVu Sans", sans-serif; }
 #card { display: inline-block; margin: 8px; padding: 8px 12px; border-radius: 10px; transform-origin: 0 0;
         background: rgba(14, 16, 22, 0.78); color: #f2f4f8; text-shadow: 0 1px 2px rgba(0, 0, 0, 0.6); }

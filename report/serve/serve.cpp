@@ -28,6 +28,8 @@ namespace {
 constexpr std::chrono::milliseconds kPollPeriod{100};
 // Terminal lines for the changes of one look; more are counted in one line.
 constexpr int kLinesPerLook = 20;
+// The history's JSON is kept between requests up to this size.
+constexpr std::size_t kMaxKeptJson = std::size_t{4} << 20;
 
 void Say(const std::string& line) {
     std::fwrite(line.data(), 1, line.size(), stdout);
@@ -151,12 +153,15 @@ int RunServe(const ServeOptions& options) {
                 reply.body = overlay;
                 break;
             case Route::HistoryJson:
+                // Kept for the next request only while small: a long history's JSON is far
+                // larger than the history itself, and is made again when asked.
                 if (historyJsonVersion != live.version() || !historyJson) {
                     historyJson = std::make_shared<const std::string>(HistoryJson(live.history()));
                     historyJsonVersion = live.version();
                 }
                 reply.contentType = "application/json";
                 reply.body = historyJson;
+                if (historyJson->size() > kMaxKeptJson) historyJson.reset();
                 break;
             case Route::SessionJson:
                 if (glanceJsonVersion != live.version() || !glanceJson) {

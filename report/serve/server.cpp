@@ -51,6 +51,7 @@ struct Server::Impl {
         : limits(limitsGiven), handler(std::move(handlerGiven)), note(std::move(noteGiven)) {}
 
     void Accept();
+    bool EvictOldestWaiting();
     void Refused(unsigned status, std::string_view what);
     void FlushRefusals(bool force);
 
@@ -65,6 +66,9 @@ struct Server::Impl {
 
     std::size_t connections = 0;
     std::list<std::shared_ptr<EventClient>> clients;
+    // Connections waiting for a request, oldest first: when every place is taken, the
+    // oldest of them makes room, so idle sockets cannot lock clients out.
+    std::list<std::weak_ptr<Connection>> waiting;
     std::deque<std::pair<std::uint64_t, std::shared_ptr<const std::string>>> recent;
 
     // Refusals are told once, then counted: at most one line every 10 s.
@@ -182,16 +186,19 @@ public:
     ~Connection() { --server_.connections; }
 
     void Read() {
+        server_.waiting.push_back(weak_from_this());
+        waitingAt_ = std::prev(server_.waiting.end());
+        listed_ = true;
         parser_.emplace();
         parser_->header_limit(static_cast<std::uint32_t>(server_.limits.maxHeaderBytes));
-        parser_->body_limit(0);
         stream_.expires_after(server_.limits.requestTimeout);
-        http::async_read(stream_, buffer_, *parser_,
+        http::async_read_header(stream_, buffer_, *parser_,
                          [self = shared_from_this()](const beast::error_code& error, std::size_t) { self->OnRead(error); });
     }
 
 private:
     void OnRead(const beast::error_code& error) {
+        Unlist();
         if (error) {
             if (error == http::error::header_limit || error == http::error::buffer_overflow) {
                 Reply(431, "request line and headers too long", false, true);
@@ -205,6 +212,8 @@ private:
         }
         const auto& request = parser_->get();
         const bool head = request.method() == http::verb::head;
+        // No request here has a body: one that comes with one is answered, then closed.
+        const bool body = parser_->chunked() || parser_->content_length().value_or(0) > 0;
         const Decision decision =
             Decide(View(request.method_string()), View(request.target()), View(request[http::field::host]), *server_.hosts);
         if (!decision.route) {
@@ -215,7 +224,7 @@ private:
             Reply(decision.refusal.status, decision.refusal.reason + "\n", head, true);
             return;
         }
-        if (*decision.route == Route::Events && !head) {
+        if (*decision.route == Route::Events && !head && !body) {
             if (server_.clients.size() >= server_.limits.maxEventClients) {
                 server_.Refused(503, "an event client over the limit");
                 Reply(503, "too many event clients\n", false, true);
@@ -247,7 +256,7 @@ private:
         }
         serve::Reply reply = server_.handler(*decision.route, decision.query);
         if (!reply.body) reply.body = Text("");
-        Send(std::move(reply), head, !request.keep_alive());
+        Send(std::move(reply), head, body || !request.keep_alive());
     }
 
     void Reply(unsigned status, std::string text, bool head, bool close) {
@@ -293,6 +302,22 @@ private:
         stream_.close();
     }
 
+public:
+    // Closed to make room for a newer connection.
+    void Evict() {
+        Unlist();
+        Close();
+    }
+
+private:
+    void Unlist() {
+        if (!listed_) return;
+        server_.waiting.erase(waitingAt_);
+        listed_ = false;
+    }
+
+    std::list<std::weak_ptr<Connection>>::iterator waitingAt_;
+    bool listed_ = false;
     beast::tcp_stream stream_;
     beast::flat_buffer buffer_;
     std::optional<http::request_parser<http::empty_body>> parser_;
@@ -311,7 +336,7 @@ void Server::Impl::Accept() {
             });
             return;
         }
-        if (connections >= limits.maxConnections) {
+        if (connections >= limits.maxConnections && !EvictOldestWaiting()) {
             boost::system::error_code ignored;
             socket.close(ignored);
             Refused(0, "a connection over the limit");
@@ -320,6 +345,17 @@ void Server::Impl::Accept() {
         }
         Accept();
     });
+}
+
+bool Server::Impl::EvictOldestWaiting() {
+    while (!waiting.empty()) {
+        if (const auto oldest = waiting.front().lock()) {
+            oldest->Evict();
+            return true;
+        }
+        waiting.pop_front();
+    }
+    return false;
 }
 
 void Server::Impl::Refused(unsigned status, std::string_view what) {
@@ -408,7 +444,11 @@ void Server::Run(std::chrono::milliseconds period, const std::function<void()>& 
         keepAlive.async_wait([&](const boost::system::error_code& error) {
             if (error) return;
             auto comment = Text(":\n\n");
-            for (auto it = impl.clients.begin(); it != impl.clients.end();) (*it++)->Send(comment);
+            // A copy of each client first: Send may drop it from the list.
+            for (auto it = impl.clients.begin(); it != impl.clients.end();) {
+                const auto client = *it++;
+                client->Send(comment);
+            }
             armKeepAlive();
         });
     };
@@ -417,7 +457,10 @@ void Server::Run(std::chrono::milliseconds period, const std::function<void()>& 
     impl.io.run();
     impl.FlushRefusals(true);
     // Close every client while the io_context still lives.
-    for (auto it = impl.clients.begin(); it != impl.clients.end();) (*it++)->Close();
+    for (auto it = impl.clients.begin(); it != impl.clients.end();) {
+        const auto client = *it++;
+        client->Close();
+    }
     boost::system::error_code ignored;
     impl.acceptor.close(ignored);
     impl.io.restart();
