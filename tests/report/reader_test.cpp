@@ -342,6 +342,35 @@ TEST(ReportReader, PollLinesBelongWhereTheirStampAndCountPutThem) {
     EXPECT_EQ(history.sessions[2].matchCount, 0u);
 }
 
+TEST(ReportReader, ALateStartupLineDatesItsLoad) {
+    const History history = Read(LogText()
+                                     .Line(Rating(700, 0, 0))
+                                     .Line(Won(true))
+                                     .Line(Ended(1, 1, 0, 1000), 60)
+                                     // Reloaded without a line: the counts restart.
+                                     .Line(Won(true))
+                                     .Line(Ended(1, 1, 0, 1000), 100)
+                                     .Line(Won(false))
+                                     .Line(Ended(2, 0, 1, 800), 50)
+                                     // Reloaded again here, without a line; two matches that
+                                     // continue the counts, then the start-up line: its load lies
+                                     // 30 s back, after the session's first line, so it is not
+                                     // that session's. Both matches after it are the new load's.
+                                     .Line(Won(true), 0)
+                                     .Line(Ended(3, 1, 0, 0), 0)
+                                     .Line(Rating(540, 0, 0), 10)
+                                     .Line(Won(true), 0)
+                                     .Line(Ended(0, 1, 0, 700), 19)
+                                     .Line(Rating(760, 0, 30))
+                                     .str());
+    std::vector<std::uint32_t> sessions;
+    for (const Match& m : history.matches) sessions.push_back(m.session + 1);
+    EXPECT_THAT(sessions, ElementsAre(1, 2, 2, 3, 3));
+    ASSERT_EQ(history.sessions.size(), 3u);
+    EXPECT_FALSE(history.sessions[1].loadSeen);
+    EXPECT_TRUE(history.sessions[2].loadSeen);
+}
+
 TEST(ReportReader, CountsThatStartAgainOrARatingForgottenMarkAReloadThatWroteNoLine) {
     // The same result again at 1-0 (or 0-1): a new object, although the counts did not go down.
     for (const bool won : {true, false}) {
