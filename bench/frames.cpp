@@ -16,6 +16,7 @@
 #include <cstring>
 #include <string>
 
+#include "floor.h"
 #include "session.h"
 
 namespace {
@@ -51,7 +52,7 @@ int main(int argc, char** argv) {
         if (table) bench::PlayFullTable(session);
         vhost::HostBackend& backend = session.host().backend();
         bench::DiscardCanvas canvas;
-        bench::RecordingCanvas recorded;
+        vhost::TraceCanvas recorded(true);
         backend.DrawFrame(recorded);
         Vantrel& plugin = session.Plugin();
 
@@ -109,7 +110,7 @@ int main(int argc, char** argv) {
         if (what == "render") {
             work = std::make_unique<Render>(backend, canvas);
         } else if (what == "floor") {
-            work = std::make_unique<Floor>(bench::FloorFrame::From(recorded.calls, *plugin.posX, *plugin.posY), canvas);
+            work = std::make_unique<Floor>(bench::FloorFrame::From(recorded.Lines(), *plugin.posX, *plugin.posY), canvas);
         } else if (what == "changing") {
             work = std::make_unique<Changing>(Render(backend, canvas), plugin);
         } else if (what == "log") {

@@ -1,20 +1,18 @@
 // What the benchmarks and the frame driver share: a vhost::Host running in-process in a
 // fresh temporary working directory with the real plug-in module (plugins/Vantrel.so)
-// loaded; a session that fills the statistics table as a player's evening would; a canvas
-// that records every call (GetPosition included); and the floor frame, the same canvas
-// calls with ready-made strings.
+// loaded; a session that fills the statistics table as a player's evening would; the
+// canvas the frames are drawn on. Frames are recorded on the host's trace canvas with
+// GetPosition included (vhost::TraceCanvas(true)); the floor frame is in floor.h.
 #pragma once
 
-#include <array>
 #include <filesystem>
 #include <memory>
 #include <sstream>
 #include <string>
 #include <string_view>
-#include <variant>
-#include <vector>
 
 #include <host.h>
+#include <trace_canvas.h>
 
 #include "Vantrel.h"
 
@@ -58,57 +56,5 @@ void PlayFullTable(Session& session);
 
 // Draws nothing; keeps the pen so that GetPosition answers what was set.
 using DiscardCanvas = vhost::DiscardCanvas;
-
-// One canvas call with its arguments.
-struct Call {
-    enum Kind { SetColor, SetPositionInt, SetPositionFloat, GetPosition, FillBox, DrawLine, DrawString } kind;
-    std::array<int, 4> ints{};
-    std::array<float, 2> floats{};
-    bool flags[2]{};
-    std::string text;
-    bool operator==(const Call&) const = default;
-};
-
-// Records every call, GetPosition included, and keeps the pen like DiscardCanvas.
-class RecordingCanvas final : public pluginsdk::CanvasBackend {
-public:
-    void SetColor(unsigned char r, unsigned char g, unsigned char b, unsigned char a) override;
-    void SetPosition(Vector2 position) override;
-    void SetPosition(Vector2F position) override;
-    Vector2 GetPosition() override;
-    void FillBox(Vector2 size) override;
-    void DrawLine(Vector2 start, Vector2 end) override;
-    void DrawString(const std::string& text, float xScale, float yScale, bool dropShadow, bool wrapText) override;
-
-    std::vector<Call> calls;
-
-private:
-    DiscardCanvas pen_;
-};
-
-// The drawn strings of a recorded frame, in order.
-std::vector<std::string> Strings(const std::vector<Call>& calls);
-
-// Strings longer than libstdc++'s small-string buffer (15 characters): each costs one heap
-// allocation when it is copied into DrawString's by-value parameter.
-std::size_t LongStrings(const std::vector<Call>& calls);
-
-// The floor of a frame: the canvas calls the table needs (colours, box, 16 lines, 17
-// strings at their positions, GetPosition once per row) with the strings ready-made,
-// copied into DrawString's by-value parameter as the SDK forces.
-struct FloorFrame {
-    float x = 0.0f;
-    float y = 0.0f;
-    std::string header;
-    struct Row {
-        std::array<unsigned char, 3> colour{};
-        std::array<std::string, 4> texts;  // name, W/L, change, rank column
-    };
-    std::array<Row, 4> rows;  // three modes and the total
-
-    // Takes the strings and colours of a frame drawn by the plug-in.
-    static FloorFrame From(const std::vector<Call>& calls, float x, float y);
-    void Draw(CanvasWrapper canvas) const;
-};
 
 }  // namespace bench

@@ -25,6 +25,7 @@
 #include <benchmark/benchmark.h>
 
 #include "alloc_counter.h"
+#include "floor.h"
 #include "session.h"
 
 namespace {
@@ -39,18 +40,18 @@ void ReportAllocations(benchmark::State& state, std::size_t before) {
 // makes exactly the same calls.
 struct TableFixture {
     bench::Session session;
-    bench::RecordingCanvas recorded;
+    vhost::TraceCanvas recorded{true};  // GetPosition included
     bench::FloorFrame floor;
 
     TableFixture() {
         bench::PlayFullTable(session);
         session.host().backend().DrawFrame(recorded);
-        floor = bench::FloorFrame::From(recorded.calls, *session.Plugin().posX, *session.Plugin().posY);
+        floor = bench::FloorFrame::From(recorded.Lines(), *session.Plugin().posX, *session.Plugin().posY);
     }
     bool FloorMatches() {
-        bench::RecordingCanvas replay;
+        vhost::TraceCanvas replay{true};
         floor.Draw(CanvasWrapper(&replay));
-        return replay.calls == recorded.calls;
+        return replay.Lines() == recorded.Lines();
     }
 };
 
@@ -65,7 +66,7 @@ void Render(benchmark::State& state) {
         benchmark::ClobberMemory();
     }
     ReportAllocations(state, before);
-    state.counters["long_strings"] = static_cast<double>(bench::LongStrings(table.recorded.calls));
+    state.counters["long_strings"] = static_cast<double>(bench::LongStrings(table.recorded.Lines()));
 }
 BENCHMARK(Render);
 
@@ -79,7 +80,7 @@ void RenderFloor(benchmark::State& state) {
         benchmark::ClobberMemory();
     }
     ReportAllocations(state, before);
-    state.counters["long_strings"] = static_cast<double>(bench::LongStrings(table.recorded.calls));
+    state.counters["long_strings"] = static_cast<double>(bench::LongStrings(table.recorded.Lines()));
 }
 BENCHMARK(RenderFloor);
 

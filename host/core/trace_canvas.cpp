@@ -51,4 +51,10 @@ void TraceCanvas::DrawString(const std::string& text, float xScale, float yScale
                                  dropShadow ? 1 : 0, wrapText ? 1 : 0));
 }
 
+Vector2 TraceCanvas::GetPosition() {
+    const Vector2 position = CanvasBase::GetPosition();
+    if (recordReads_) lines_.push_back(fmt::format("GetPosition {} {}", position.X, position.Y));
+    return position;
+}
+
 }  // namespace vhost

@@ -20,19 +20,26 @@ namespace vhost {
 //   DrawLine X1 Y1 X2 Y2
 //   DrawString "TEXT" SX SY F1 F2  (scales with two decimals, flags 0 or 1)
 // In TEXT, " and \ are escaped with \, and control characters are written as \n, \r, \t
-// or \xHH so that every call stays on one line. GetPosition is not recorded.
+// or \xHH so that every call stays on one line. GetPosition is not recorded unless asked:
+//   GetPosition X Y              (what it answered)
 class TraceCanvas final : public CanvasBase {
 public:
+    // `recordReads`: GetPosition is recorded too, so that two drawers can be compared call
+    // for call (the `frame` command leaves it out).
+    explicit TraceCanvas(bool recordReads = false) : recordReads_(recordReads) {}
+
     void SetColor(unsigned char red, unsigned char green, unsigned char blue, unsigned char alpha) override;
     void SetPosition(Vector2 position) override;
     void SetPosition(Vector2F position) override;
     void FillBox(Vector2 size) override;
     void DrawLine(Vector2 start, Vector2 end) override;
     void DrawString(const std::string& text, float xScale, float yScale, bool dropShadow, bool wrapText) override;
+    Vector2 GetPosition() override;
 
     const std::vector<std::string>& Lines() const { return lines_; }
 
 private:
+    bool recordReads_;
     std::vector<std::string> lines_;
 };
 

@@ -1,6 +1,7 @@
 // The history as JSON, through nlohmann::json.
 #include "json.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include <nlohmann/json.hpp>
@@ -50,20 +51,41 @@ std::string MatchJson(const History& history, std::size_t index) { return MatchO
 
 std::string SessionJson(const History& history, std::size_t index) { return SessionObject(history, index).dump(); }
 
+bool HistoryJsonPieces::Next(const History& history, std::string& out, std::size_t matchesPerPiece) {
+    if (stage_ == 0) {
+        if (next_ == 0) out += "{\"sessions\":[";
+        const std::size_t sessions = std::min(sessions_, history.sessions.size());
+        const std::size_t end = std::min(sessions, next_ + matchesPerPiece);
+        for (; next_ < end; ++next_) {
+            if (next_ > 0) out += ',';
+            out += SessionObject(history, next_).dump();
+        }
+        if (next_ >= sessions) {
+            out += "],\"matches\":[";
+            stage_ = 1;
+            next_ = 0;
+        }
+        return true;
+    }
+    if (stage_ == 2) return false;
+    const std::size_t end = std::min({matches_, history.matches.size(), next_ + matchesPerPiece});
+    for (; next_ < end; ++next_) {
+        if (next_ > 0) out += ',';
+        out += MatchObject(history, next_).dump();
+    }
+    if (next_ >= std::min(matches_, history.matches.size())) {
+        out += "]}";
+        stage_ = 2;
+    }
+    return true;
+}
+
 std::string HistoryJson(const History& history) {
     std::string out;
     out.reserve(64 + history.sessions.size() * 120 + history.matches.size() * 130);
-    out += "{\"sessions\":[";
-    for (std::size_t i = 0; i < history.sessions.size(); ++i) {
-        if (i > 0) out += ',';
-        out += SessionObject(history, i).dump();
+    HistoryJsonPieces pieces(history);
+    while (pieces.Next(history, out, history.matches.size() + 1)) {
     }
-    out += "],\"matches\":[";
-    for (std::size_t i = 0; i < history.matches.size(); ++i) {
-        if (i > 0) out += ',';
-        out += MatchObject(history, i).dump();
-    }
-    out += "]}";
     return out;
 }
 

@@ -22,6 +22,23 @@ std::string MatchJson(const History& history, std::size_t index);
 std::string SessionJson(const History& history, std::size_t index);
 // {"sessions": [...], "matches": [...]}.
 std::string HistoryJson(const History& history);
+
+// The same text in pieces, for a long history served while it grows: the sessions and
+// matches there were when it began, a bounded number of matches a piece.
+class HistoryJsonPieces {
+public:
+    explicit HistoryJsonPieces(const History& history)
+        : sessions_(history.sessions.size()), matches_(history.matches.size()) {}
+    // Appends the next piece (at most `matchesPerPiece` sessions or matches) to `out`; false
+    // once the text is complete (nothing appended).
+    bool Next(const History& history, std::string& out, std::size_t matchesPerPiece = 2000);
+
+private:
+    std::size_t sessions_;
+    std::size_t matches_;
+    std::size_t next_ = 0;   // the next session, then the next match
+    int stage_ = 0;          // 0: sessions next, 1: matches, 2: done
+};
 // The last session at a glance, for the overlay and the text files: per mode played its
 // wins, losses, summed known change and current rating; the last match; the streak.
 struct SessionGlance {

@@ -34,6 +34,7 @@ void LiveHistory::StartOver(std::string_view reason) {
     builder_ = std::make_unique<HistoryBuilder>();
     pendingReset_ = reason;
     ++version_;
+    ++epoch_;
 }
 
 void LiveHistory::Settle() {
@@ -56,6 +57,7 @@ std::vector<LiveEvent> LiveHistory::TakeEvents() {
     const History& h = builder_->history();
     const bool any = !pendingReset_.empty() || changes.Any(h.sessions.size(), h.matches.size());
     if (any) ++version_;
+    if (changes.reshapedFrom) ++epoch_;
     if (!pendingReset_.empty() || changes.reshapedFrom) {
         // Pages start over from the whole history: the sessions they show no longer hold.
         const std::string reason = !pendingReset_.empty() ? pendingReset_ : "regrouped";

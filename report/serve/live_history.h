@@ -29,6 +29,8 @@ public:
 
     // Bytes of the log, cut anywhere.
     void Feed(std::string_view bytes);
+    // Room for the matches of a file of this size, read next (spares a growing vector's copies).
+    void ReserveForBytes(std::uint64_t bytes) { builder_->ReserveForBytes(bytes); }
     // The file was replaced or truncated: everything read is void.
     void StartOver(std::string_view reason);
     // Drops what changed so far without making events of it (the log as found at start).
@@ -39,6 +41,9 @@ public:
     const History& history() const { return builder_->history(); }
     // Bumped by every change the texts below depend on.
     std::uint64_t version() const { return version_; }
+    // Bumped when sessions or matches already read change place (a start-over, a regrouping):
+    // a text made in pieces across such a change would not be one history.
+    std::uint64_t epoch() const { return epoch_; }
 
     const std::string& GlanceJsonText();
     const SessionGlance& Glance();
@@ -53,6 +58,7 @@ private:
     std::vector<LiveEvent> events_;
     std::uint64_t nextId_ = 1;
     std::uint64_t version_ = 1;
+    std::uint64_t epoch_ = 1;
     std::string pendingReset_;  // reason of a start-over not yet turned into an event
 
     struct Cached {

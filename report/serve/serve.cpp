@@ -28,8 +28,9 @@ namespace {
 constexpr std::chrono::milliseconds kPollPeriod{100};
 // Terminal lines for the changes of one look; more are counted in one line.
 constexpr int kLinesPerLook = 20;
-// The history's JSON is kept between requests up to this size.
-constexpr std::size_t kMaxKeptJson = std::size_t{4} << 20;
+// Up to this many matches the history's JSON is made whole and kept until the history
+// changes (about 2.6 MB); a longer one is made in pieces while it is sent.
+constexpr std::size_t kPiecedMatches = 20'000;
 
 void Say(const std::string& line) {
     std::fwrite(line.data(), 1, line.size(), stdout);
@@ -153,15 +154,21 @@ int RunServe(const ServeOptions& options) {
                 reply.body = overlay;
                 break;
             case Route::HistoryJson:
-                // Kept for the next request only while small: a long history's JSON is far
-                // larger than the history itself, and is made again when asked.
+                reply.contentType = "application/json";
+                if (live.history().matches.size() > kPiecedMatches) {
+                    // Made while it is sent, a piece between other clients' turns.
+                    auto pieces = std::make_shared<HistoryJsonPieces>(live.history());
+                    reply.pieces = [&live, pieces, epoch = live.epoch()](std::string& out) {
+                        if (live.epoch() != epoch) return Piece::Broken;
+                        return pieces->Next(live.history(), out) ? Piece::More : Piece::Done;
+                    };
+                    break;
+                }
                 if (historyJsonVersion != live.version() || !historyJson) {
                     historyJson = std::make_shared<const std::string>(HistoryJson(live.history()));
                     historyJsonVersion = live.version();
                 }
-                reply.contentType = "application/json";
                 reply.body = historyJson;
-                if (historyJson->size() > kMaxKeptJson) historyJson.reset();
                 break;
             case Route::SessionJson:
                 if (glanceJsonVersion != live.version() || !glanceJson) {
@@ -186,6 +193,8 @@ int RunServe(const ServeOptions& options) {
     }
 
     // What the file holds now is the history as found: no events, one line.
+    std::error_code sizeError;
+    if (const auto size = std::filesystem::file_size(options.log, sizeError); !sizeError) live.ReserveForBytes(size);
     follower.Poll();
     live.Settle();
     Say(fmt::format("{}: {} sessions, {} matches", logName, live.history().sessions.size(),

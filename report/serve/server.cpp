@@ -255,6 +255,10 @@ private:
             return;
         }
         serve::Reply reply = server_.handler(*decision.route, decision.query);
+        if (reply.pieces) {
+            SendPieces(std::move(reply), head, body || !request.keep_alive());
+            return;
+        }
         if (!reply.body) reply.body = Text("");
         Send(std::move(reply), head, body || !request.keep_alive());
     }
@@ -279,6 +283,60 @@ private:
         }
         response.keep_alive(!close);
         Write(std::move(response), close);
+    }
+
+    // A reply of pieces, in chunked transfer coding.
+    void SendPieces(serve::Reply reply, bool head, bool close) {
+        auto header = std::make_shared<http::response<http::empty_body>>(http::status::ok, 11);
+        CommonHeaders(*header, reply.contentType);
+        header->keep_alive(!close);
+        if (head) {
+            Write(std::move(*header), close);
+            return;
+        }
+        header->chunked(true);
+        pieces_ = std::move(reply.pieces);
+        auto serializer = std::make_shared<http::response_serializer<http::empty_body>>(*header);
+        stream_.expires_after(server_.limits.requestTimeout);
+        http::async_write_header(stream_, *serializer,
+                                 [self = shared_from_this(), header, serializer, close](const beast::error_code& error,
+                                                                                        std::size_t) {
+                                     if (error) {
+                                         self->Close();
+                                     } else {
+                                         self->NextPiece(close);
+                                     }
+                                 });
+    }
+
+    void NextPiece(bool close) {
+        piece_.clear();
+        Piece next = Piece::More;
+        while (next == Piece::More && piece_.empty()) next = pieces_(piece_);
+        if (next == Piece::Broken) {
+            pieces_ = nullptr;
+            Close();
+            return;
+        }
+        stream_.expires_after(server_.limits.requestTimeout);
+        const auto written = [self = shared_from_this(), close, last = next == Piece::Done](
+                                 const boost::system::error_code& error, std::size_t) {
+            if (error) {
+                self->Close();
+            } else if (!last) {
+                self->NextPiece(close);
+            } else if (close) {
+                self->Close();
+            } else {
+                self->pieces_ = nullptr;
+                self->Read();
+            }
+        };
+        if (next == Piece::Done) {
+            net::async_write(stream_, http::make_chunk_last(), written);
+        } else {
+            net::async_write(stream_, http::make_chunk(net::buffer(piece_)), written);
+        }
     }
 
     template <class Body>
@@ -322,6 +380,8 @@ private:
     beast::flat_buffer buffer_;
     std::optional<http::request_parser<http::empty_body>> parser_;
     std::shared_ptr<const std::string> body_;
+    std::function<Piece(std::string&)> pieces_;
+    std::string piece_;
     Server::Impl& server_;
 };
 

@@ -17,10 +17,17 @@
 
 namespace vantrel::report::serve {
 
+enum class Piece { More, Done, Broken };
+
 struct Reply {
     unsigned status = 200;
     std::string contentType = "text/plain; charset=utf-8";
     std::shared_ptr<const std::string> body;
+    // Instead of `body`: a long text made a piece at a time, each written before the next
+    // is made, so that other clients are served in between. It appends the next piece and
+    // says More, says Done when complete, or Broken when what it wrote no longer holds
+    // (the reply is then cut off, not completed).
+    std::function<Piece(std::string& out)> pieces;
 };
 using Handler = std::function<Reply(Route route, std::string_view query)>;
 

@@ -10,7 +10,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "e2e.h"
+#include "run_host.h"
+#include "text.h"
 
 namespace {
 
@@ -21,7 +22,7 @@ using vtest::RunHost;
 TEST(OverlaySession, FreshPluginFrameIsTheWholeTable) {
     const HostRun run = RunHost("frame\n");
     ASSERT_EQ(run.exitCode, 0) << run.err;
-    EXPECT_EQ(run.OutLines(), e2e::ReadLines(VANTREL_TEST_DATA "/fresh_frame.trace"));
+    EXPECT_EQ(run.OutLines(), vtest::ReadLines(VANTREL_TEST_DATA "/fresh_frame.trace"));
 }
 
 TEST(OverlaySession, TableShowsInMenusAndInGamesWhileTheScoreboardIsUp) {

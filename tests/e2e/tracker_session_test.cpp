@@ -3,7 +3,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "e2e.h"
+#include "run_host.h"
+#include "text.h"
 
 namespace {
 
@@ -71,7 +72,7 @@ wait 2
 leave
 frame
 )");
-    EXPECT_THAT(e2e::Messages(run.Log()),
+    EXPECT_THAT(vtest::LogMessages(run.Log()),
                 ElementsAre("CheckMMRUpdate: mmr: 600.00, initialMMR: 0.00, count: 0",
                             "OnMatchEnd: wonMatch: 1",
                             "Match ended: ModeIndex: 0, Wins: 1, Losses: 0, Starting MMR: 600.00, Delta MMR: +00.00",
@@ -99,7 +100,7 @@ frame
                             "CheckMMRUpdate: mmr: 1490.00, initialMMR: 1500.00, count: 2"));
     // A rating that never moves is read six times: at once and on five retries.
     EXPECT_THAT(run.out, HasSubstr("GetPlayerMMR 6\n"));
-    const auto strings = e2e::DrawnStrings(run.out);
+    const auto strings = vtest::DrawnStrings(run.OutLines());
     ASSERT_EQ(strings.size(), 17u) << run.out;
     EXPECT_THAT(std::vector<std::string>(strings.begin() + 1, strings.end()),
                 ElementsAre("1vs1 ", " 1   1", " +01.50", "G3 D3     15.50",  //
@@ -124,13 +125,13 @@ frame
 )");
     EXPECT_THAT(run.out, HasSubstr("pending: 2 timers"));
     EXPECT_THAT(run.out, HasSubstr("pending: 0 timers"));
-    EXPECT_THAT(e2e::Messages(run.Log()),
+    EXPECT_THAT(vtest::LogMessages(run.Log()),
                 ElementsAre("OnMatchEnd: wonMatch: 1",
                             "Match ended: ModeIndex: 1, Wins: 1, Losses: 0, Starting MMR: 1000.00, Delta MMR: +00.00",
                             "CheckMMRUpdate: mmr: 1010.00, initialMMR: 1000.00, count: 2",
                             "CheckMMRUpdate: mmr: 700.00, initialMMR: 0.00, count: 3"));
     // The 1vs1 rating that turned up late is the player's rating, not a gain of 700.
-    const auto strings = e2e::DrawnStrings(run.out);
+    const auto strings = vtest::DrawnStrings(run.OutLines());
     ASSERT_EQ(strings.size(), 17u);
     EXPECT_EQ(strings[3], " +00.00");
     EXPECT_EQ(strings[7], " +10.00");
@@ -151,14 +152,14 @@ set vantrel_enabled 1
 leave
 frame
 )");
-    EXPECT_THAT(e2e::Messages(run.Log()),
+    EXPECT_THAT(vtest::LogMessages(run.Log()),
                 ElementsAre("CheckMMRUpdate: mmr: 600.00, initialMMR: 0.00, count: 0",
                             "OnMatchEnd: Server is null",
                             "OnMatchEnd: TeamWrapper is null",
                             "OnMatchEnd: PlayerControllerWrapper is null",
                             "OnMatchEnd: wonMatch: 1"));
     EXPECT_THAT(run.out, HasSubstr("pending: 0 timers"));  // the disabled match started no poll
-    const auto strings = e2e::DrawnStrings(run.out);
+    const auto strings = vtest::DrawnStrings(run.OutLines());
     ASSERT_EQ(strings.size(), 17u);
     EXPECT_EQ(strings[14], " 0   0");
 }
@@ -181,7 +182,7 @@ fault GetPlayerMMR throw
 wait 2
 status
 )");
-    EXPECT_THAT(e2e::Messages(run.Log()),
+    EXPECT_THAT(vtest::LogMessages(run.Log()),
                 ElementsAre("OnLoad Exception: rating service down",
                             "Exception in onMatchEnd: injected fault in GetWinningTeam",
                             "OnMatchEnd: wonMatch: 1",
@@ -208,7 +209,7 @@ status
 )");
     EXPECT_THAT(run.out, HasSubstr("escaped exceptions: 0"));
     EXPECT_THAT(run.out, HasSubstr("pending: 0 timers"));
-    EXPECT_THAT(e2e::Messages(run.Log()),
+    EXPECT_THAT(vtest::LogMessages(run.Log()),
                 ElementsAre("OnMatchEnd: wonMatch: 1",
                             "Match ended: ModeIndex: 1, Wins: 1, Losses: 0, Starting MMR: 1000.00, Delta MMR: +00.00"));
 }
@@ -230,7 +231,7 @@ wait 6
 leave
 frame
 )");
-    EXPECT_THAT(e2e::Messages(run.Log()),
+    EXPECT_THAT(vtest::LogMessages(run.Log()),
                 ElementsAre("CheckMMRUpdate: mmr: 600.00, initialMMR: 0.00, count: 0",
                             "OnMatchEnd: wonMatch: 1",
                             "Match ended: ModeIndex: 1, Wins: 1, Losses: 0, Starting MMR: 1000.00, Delta MMR: +00.00",
@@ -238,12 +239,12 @@ frame
                             "OnMatchEnd: wonMatch: 1",
                             "Match ended: ModeIndex: 1, Wins: 2, Losses: 0, Starting MMR: 1000.00, Delta MMR: +00.00",
                             "CheckMMRUpdate: mmr: 1020.00, initialMMR: 1000.00, count: 3"));
-    EXPECT_EQ(e2e::DrawnStrings(run.out).at(7), " +20.00");
+    EXPECT_EQ(vtest::DrawnStrings(run.OutLines()).at(7), " +20.00");
 }
 
 TEST(TrackerSession, EachLoadAppendsToTheSameLog) {
     const HostRun run = Play("mmr 10 600\nload\nunload\nload\n");
-    EXPECT_THAT(e2e::Messages(run.Log()),
+    EXPECT_THAT(vtest::LogMessages(run.Log()),
                 ElementsAre("CheckMMRUpdate: mmr: 600.00, initialMMR: 0.00, count: 0",
                             "CheckMMRUpdate: mmr: 600.00, initialMMR: 0.00, count: 0"));
 }
@@ -263,9 +264,9 @@ TEST(TrackerSession, SettingsSurviveARestart) {
 // The examples a person reads are sessions whose logs we know.
 TEST(TrackerSession, ExamplesWriteTheLogTheirCommentsDescribe) {
     for (const char* name : {"evening", "failures", "week"}) {
-        const HostRun run = Play(e2e::Example(std::string(name) + ".vsh"), {});
-        EXPECT_EQ(e2e::Messages(run.Log()),
-                  e2e::ReadLines(std::string(VANTREL_EXAMPLES_DIR) + "/" + name + ".messages"))
+        const HostRun run = Play(vtest::ReadFile(std::string(VANTREL_EXAMPLES_DIR) + "/" + name + ".vsh"), {});
+        EXPECT_EQ(vtest::LogMessages(run.Log()),
+                  vtest::ReadLines(std::string(VANTREL_EXAMPLES_DIR) + "/" + name + ".messages"))
             << name;
     }
 }

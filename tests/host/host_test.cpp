@@ -2,6 +2,7 @@
 // exception guard, faults and call counts, console commands, repeated loading.
 #include "host.h"
 #include "in_process_host.h"
+#include "text.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -197,9 +198,8 @@ TEST_F(HostTest, FaultsThrowOnceOrAlwaysAndCallsCountEveryOperation) {
     EXPECT_THAT(calls, HasSubstr("\nGetPlayerRank 4\n"));
     EXPECT_THAT(calls, HasSubstr("\nSetTimeout 0\n"));
     // One line per operation, sorted by name.
-    std::istringstream lines(calls);
     std::vector<std::string> names;
-    for (std::string line; std::getline(lines, line);) names.push_back(line.substr(0, line.rfind(' ')));
+    for (const std::string& line : vtest::Lines(calls)) names.push_back(line.substr(0, line.rfind(' ')));
     EXPECT_EQ(names.size(), kOpCount);
     EXPECT_TRUE(std::is_sorted(names.begin(), names.end()));
 }
@@ -327,10 +327,7 @@ TEST_F(HostTest, SavedValuesComeBackInTheNextSession) {
     Run("set probe_value 7");
     Run("set probe_trace \"not saved\"");
     ASSERT_TRUE(host_->Finish());
-    std::ifstream config(dir_ / "config.cfg");
-    std::stringstream text;
-    text << config.rdbuf();
-    EXPECT_EQ(text.str(), "probe_flag \"0\"\nprobe_value \"7\"\n");
+    EXPECT_EQ(vtest::ReadFile(dir_ / "config.cfg"), "probe_flag \"0\"\nprobe_value \"7\"\n");
 
     StartHost();
     EXPECT_EQ(Run("get probe_value"), "probe_value = \"7\"\n");

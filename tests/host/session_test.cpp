@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "run_host.h"
+#include "text.h"
 
 namespace {
 
@@ -18,12 +19,7 @@ using vtest::HostRun;
 using vtest::HostRunOptions;
 using vtest::RunHost;
 
-std::string ReadExample(const std::string& name) {
-    std::ifstream in(std::string(VANTREL_EXAMPLES_DIR) + "/" + name);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
+std::string ReadExample(const std::string& name) { return vtest::ReadFile(std::string(VANTREL_EXAMPLES_DIR) + "/" + name); }
 
 TEST(Session, TheFirstSessionExampleRunsAsItsCommentsSay) {
     const std::string script = ReadExample("first-session.vsh");

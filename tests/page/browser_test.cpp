@@ -19,18 +19,12 @@
 
 #include "html_report.h"
 #include "run_host.h"
+#include "text.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using namespace vantrel::report;
-
-std::string Read(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 std::size_t Count(const std::string& text, const std::string& what) {
     std::size_t count = 0;
@@ -82,7 +76,7 @@ protected:
     // The origins of the requests the page made: every request the network stack started on
     // behalf of a document (the browser's own background requests have no initiator origin).
     static std::set<std::string> PageRequestInitiators(const fs::path& netLog) {
-        const std::string log = Read(netLog);
+        const std::string log = vtest::ReadFile(netLog);
         std::set<std::string> initiators;
         const std::regex initiator("\"initiator\":\"([^\"]*)\"");
         for (auto it = std::sregex_iterator(log.begin(), log.end(), initiator); it != std::sregex_iterator(); ++it) {
@@ -115,15 +109,15 @@ TEST_F(BrowserTest, TheWeeksPageShowsItsChartsAndSessionsAndLoadsNothing) {
         html.sourceName = "week/<VantrelLog>.txt";
         WriteHtml(out, history, html);
     }
-    const std::string source = Read(page);
+    const std::string source = vtest::ReadFile(page);
     for (const char* outside : {"http:", "https:", "src=", "href=", "url(", "@import"}) {
         EXPECT_THAT(source, ::testing::Not(::testing::HasSubstr(outside))) << outside;
     }
 
     // The DOM as the browser built it.
     const fs::path dom = dir_ / "dom.html", domNet = dir_ / "dom-net.json";
-    ASSERT_EQ(Chromium(page, "--dump-dom", domNet, dom), 0) << Read(dir_ / "chromium.err");
-    const std::string tree = Read(dom);
+    ASSERT_EQ(Chromium(page, "--dump-dom", domNet, dom), 0) << vtest::ReadFile(dir_ / "chromium.err");
+    const std::string tree = vtest::ReadFile(dom);
     std::set<int> modesWithRatings;
     for (const Match& m : history.matches) {
         if (m.after) modesWithRatings.insert(m.mode);
@@ -140,7 +134,7 @@ TEST_F(BrowserTest, TheWeeksPageShowsItsChartsAndSessionsAndLoadsNothing) {
     ASSERT_EQ(Chromium(page, "--window-size=1100,2600 --screenshot='" + shot.string() + "'", dir_ / "shot-net.json",
                        dir_ / "shot.out"),
               0)
-        << Read(dir_ / "chromium.err");
+        << vtest::ReadFile(dir_ / "chromium.err");
     cairo_surface_t* image = cairo_image_surface_create_from_png(shot.c_str());
     ASSERT_EQ(cairo_surface_status(image), CAIRO_STATUS_SUCCESS) << shot;
     const int width = cairo_image_surface_get_width(image), height = cairo_image_surface_get_height(image);
@@ -182,7 +176,7 @@ TEST_F(BrowserTest, APageThatLoadsFromOutsideIsCaught) {
     const fs::path page = dir_ / "outside.html";
     std::ofstream(page) << "<!DOCTYPE html><html><body><img src=\"http://example.invalid/a.png\"></body></html>\n";
     const fs::path net = dir_ / "net.json";
-    ASSERT_EQ(Chromium(page, "--dump-dom", net, dir_ / "dom.html"), 0) << Read(dir_ / "chromium.err");
+    ASSERT_EQ(Chromium(page, "--dump-dom", net, dir_ / "dom.html"), 0) << vtest::ReadFile(dir_ / "chromium.err");
     EXPECT_THAT(PageRequestInitiators(net), ::testing::Not(::testing::IsEmpty()));
 }
 

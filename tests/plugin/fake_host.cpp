@@ -5,28 +5,9 @@
 
 #include <fmt/format.h>
 
-#include "Format.h"
+#include "trace_canvas.h"
 
-namespace testhost {
-
-void TraceCanvas::SetColor(unsigned char r, unsigned char g, unsigned char b, unsigned char a) {
-    calls.push_back(fmt::format("SetColor {} {} {} {}", r, g, b, a));
-}
-void TraceCanvas::SetPosition(Vector2 p) {
-    position = p;
-    calls.push_back(fmt::format("SetPosition {} {}", p.X, p.Y));
-}
-void TraceCanvas::SetPosition(Vector2F p) {
-    position = {TruncateToInt(p.X), TruncateToInt(p.Y)};
-    calls.push_back(fmt::format("SetPosition {:.2f} {:.2f}", p.X, p.Y));
-}
-void TraceCanvas::FillBox(Vector2 size) { calls.push_back(fmt::format("FillBox {} {}", size.X, size.Y)); }
-void TraceCanvas::DrawLine(Vector2 s, Vector2 e) {
-    calls.push_back(fmt::format("DrawLine {} {} {} {}", s.X, s.Y, e.X, e.Y));
-}
-void TraceCanvas::DrawString(const std::string& text, float xs, float ys, bool shadow, bool wrap) {
-    calls.push_back(fmt::format("DrawString \"{}\" {:.2f} {:.2f} {:d} {:d}", text, xs, ys, shadow, wrap));
-}
+namespace vtest {
 
 FakeHost::FakeHost() { pluginsdk::SetBackend(this); }
 
@@ -79,9 +60,12 @@ void FakeHost::FireScoreboard(bool open) {
         if (name == event) hook(name);
 }
 std::vector<std::string> FakeHost::DrawFrame() {
-    TraceCanvas canvas;
+    vhost::TraceCanvas canvas;
+    DrawFrame(canvas);
+    return canvas.Lines();
+}
+void FakeHost::DrawFrame(pluginsdk::CanvasBackend& canvas) {
     for (auto& drawable : drawables_) drawable(CanvasWrapper(&canvas));
-    return canvas.calls;
 }
 void FakeHost::RunTimers() {
     auto due = std::move(timers);
@@ -202,4 +186,4 @@ void FakeHost::setValue(pluginsdk::Handle h, int value) { Store(variables.at(h -
 void FakeHost::setValue(pluginsdk::Handle h, float value) { Store(variables.at(h - 1), fmt::format("{}", value)); }
 void FakeHost::setValue(pluginsdk::Handle h, const std::string& value) { Store(variables.at(h - 1), value); }
 
-}  // namespace testhost
+}  // namespace vtest

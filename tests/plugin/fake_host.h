@@ -1,5 +1,5 @@
 // A minimal in-process host for driving the plug-in's code directly: it records every
-// SDK call in order, answers ratings from a table, keeps console variables with their
+// SDK call in order, draws frames on the host's trace canvas, answers ratings from a table, keeps console variables with their
 // bindings, and holds hooks, drawables and timers for the test to fire.
 #pragma once
 
@@ -14,21 +14,7 @@
 
 #include "Vantrel.h"
 
-namespace testhost {
-
-// Records canvas calls in the host's trace format (GetPosition not recorded).
-class TraceCanvas final : public pluginsdk::CanvasBackend {
-public:
-    std::vector<std::string> calls;
-    void SetColor(unsigned char r, unsigned char g, unsigned char b, unsigned char a) override;
-    void SetPosition(Vector2 p) override;
-    void SetPosition(Vector2F p) override;
-    Vector2 GetPosition() override { return position; }
-    void FillBox(Vector2 size) override;
-    void DrawLine(Vector2 start, Vector2 end) override;
-    void DrawString(const std::string& text, float xs, float ys, bool shadow, bool wrap) override;
-    Vector2 position{};
-};
+namespace vtest {
 
 class FakeHost final : public pluginsdk::Backend {
 public:
@@ -57,7 +43,8 @@ public:
     void FireMatchStarted();
     void FireMatchEnded(pluginsdk::Handle server = kServer);
     void FireScoreboard(bool open);
-    std::vector<std::string> DrawFrame();  // empty when nothing was drawn
+    std::vector<std::string> DrawFrame();  // the host's trace of a frame; empty when nothing was drawn
+    void DrawFrame(pluginsdk::CanvasBackend& canvas);
     void RunTimers();                      // fires the timers pending now (not those they set)
     std::size_t PendingTimers() const { return timers.size(); }
     std::string Cvar(const std::string& name) const;
@@ -120,4 +107,4 @@ private:
     GameWrapper timerGame_{1};
 };
 
-}  // namespace testhost
+}  // namespace vtest

@@ -53,7 +53,7 @@ TEST(ClassShape, VirtualTablesKeepTheirOrder) {
 }
 
 TEST(ClassShape, HostBaseIsAtTheStartOfTheObject) {
-    testhost::FakeHost host;
+    vtest::FakeHost host;
     auto* owner = reinterpret_cast<std::shared_ptr<Vantrel>*>(getPlugin());
     Vantrel* plugin = owner->get();
     EXPECT_EQ(static_cast<void*>(static_cast<BakkesModPlugin*>(plugin)), static_cast<void*>(plugin));
@@ -208,9 +208,7 @@ TEST_F(StartUp, EmptyMessageEndsInTheSeparator) {
     Vantrel& plugin = host.Load();
     plugin.Log("");
     plugin.Log("two\nlines");
-    std::stringstream content;
-    content << std::ifstream("VantrelLog.txt").rdbuf();
-    const std::string text = content.str();
+    const std::string text = vtest::ReadFile("VantrelLog.txt");
     ASSERT_EQ(text.size(), 22u + 1u + 22u + 10u);
     EXPECT_EQ(text.substr(19, 4), " - \n");
     EXPECT_EQ(text.substr(23 + 19), " - two\nlines\n");

@@ -8,24 +8,9 @@ namespace {
 
 using Overlay = PluginTest;
 
-std::vector<std::string> ReadLines(const std::string& path) {
-    std::ifstream in(path);
-    std::vector<std::string> lines;
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
-}
-
-// The calls of a frame that draw a string, in order.
-std::vector<std::string> Strings(const std::vector<std::string>& calls) {
-    std::vector<std::string> strings;
-    for (const auto& call : calls)
-        if (call.rfind("DrawString ", 0) == 0) strings.push_back(call.substr(11, call.rfind('"') - 10));
-    return strings;
-}
-
 TEST_F(Overlay, FreshObjectDrawsTheWholeTable) {
     host.Load();
-    const auto expected = ReadLines(VANTREL_TEST_DATA "/fresh_frame.trace");
+    const auto expected = vtest::ReadLines(VANTREL_TEST_DATA "/fresh_frame.trace");
     ASSERT_EQ(expected.size(), 59u);
     EXPECT_EQ(host.DrawFrame(), expected);
 }
@@ -115,13 +100,13 @@ TEST_F(Overlay, RowsShowCountsChangesRanksAndATotalOfRankedModes) {
     plugin.losses = {12, 3, 1, 5};
     plugin.deltaMMR = {-25.5f, 123.456f, 9.996f, 40.0f};
 
-    const auto strings = Strings(host.DrawFrame());
+    const auto strings = vtest::DrawnStrings(host.DrawFrame());
     const std::vector<std::string> expected = {
-        "\"         W  L       MMR    Rank  To Rank up\"",
-        "\"1vs1 \"", "\" 3  12\"", "\" -25.50\"", "\"B1 D4     05.00\"",
-        "\"2vs2 \"", "\"12   3\"", "\"+123.46\"", "\"D1 D2     18.00\"",
-        "\"3vs3 \"", "\" 0   1\"", "\" +010.00\"", "\"GC3 D3     32.00\"",
-        "\"Total\"", "\"15  16\"", "\"+107.95\"", "\"-----     -----\"",
+        "         W  L       MMR    Rank  To Rank up",
+        "1vs1 ", " 3  12", " -25.50", "B1 D4     05.00",
+        "2vs2 ", "12   3", "+123.46", "D1 D2     18.00",
+        "3vs3 ", " 0   1", " +010.00", "GC3 D3     32.00",
+        "Total", "15  16", "+107.95", "-----     -----",
     };
     EXPECT_EQ(strings, expected);
 }
@@ -133,7 +118,7 @@ TEST_F(Overlay, RowColourIsTheRankColour) {
     EXPECT_EQ(calls[22 + 2], "SetColor 255 50 50 255");
     EXPECT_EQ(calls[22 + 11], "SetColor 190 190 190 255");
     EXPECT_EQ(calls[22 + 20], "SetColor 255 255 255 255");  // tier 99: outside the table
-    EXPECT_EQ(Strings(calls)[12], "\"-----     -----\"");
+    EXPECT_EQ(vtest::DrawnStrings(calls)[12], "-----     -----");
 }
 
 }  // namespace

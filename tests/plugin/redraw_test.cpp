@@ -17,17 +17,6 @@ namespace {
 using Redraw = PluginTest;
 using LogStamp = PluginTest;
 
-// The strings a frame draws, in order.
-std::vector<std::string> Strings(const std::vector<std::string>& calls) {
-    std::vector<std::string> strings;
-    for (const auto& call : calls) {
-        if (call.rfind("DrawString \"", 0) != 0) continue;
-        const std::size_t end = call.rfind('"');
-        strings.push_back(call.substr(12, end - 12));
-    }
-    return strings;
-}
-
 // The texts of the table for the plug-in's statistics, made directly by the formatting
 // functions and the rank lookup.
 std::vector<std::string> Expected(const Vantrel& plugin) {
@@ -73,8 +62,8 @@ TEST_F(Redraw, EveryChangeBetweenFramesShowsInTheNextFrame) {
     };
     for (std::size_t step = 0; step < steps.size(); ++step) {
         steps[step]();
-        EXPECT_EQ(Strings(host.DrawFrame()), Expected(plugin)) << "after step " << step;
-        EXPECT_EQ(Strings(host.DrawFrame()), Expected(plugin)) << "again after step " << step;
+        EXPECT_EQ(vtest::DrawnStrings(host.DrawFrame()), Expected(plugin)) << "after step " << step;
+        EXPECT_EQ(vtest::DrawnStrings(host.DrawFrame()), Expected(plugin)) << "again after step " << step;
     }
 }
 
@@ -86,21 +75,21 @@ TEST_F(Redraw, MoreDistinctRowsThanATableHoldsStayRight) {
             plugin.wins[i] = (frame + static_cast<int>(i)) % 5;
             plugin.deltaMMR[i] = static_cast<float>((frame * 7 + static_cast<int>(i) * 3) % 5) * 12.5f - 25.0f;
         }
-        EXPECT_EQ(Strings(host.DrawFrame()), Expected(plugin)) << "frame " << frame;
+        EXPECT_EQ(vtest::DrawnStrings(host.DrawFrame()), Expected(plugin)) << "frame " << frame;
     }
 }
 
 TEST_F(Redraw, TwoObjectsInTurnEachShowTheirOwnStatistics) {
     Vantrel& first = host.Load();
     first.wins[0] = 7;
-    const auto firstFrame = Strings(host.DrawFrame());
+    const auto firstFrame = vtest::DrawnStrings(host.DrawFrame());
     EXPECT_EQ(firstFrame, Expected(first));
     host.Unload();
 
     Vantrel& second = host.Load();
     EXPECT_EQ(second.wins[0], 0);
-    EXPECT_EQ(Strings(host.DrawFrame()), Expected(second));
-    EXPECT_NE(Strings(host.DrawFrame()), firstFrame);
+    EXPECT_EQ(vtest::DrawnStrings(host.DrawFrame()), Expected(second));
+    EXPECT_NE(vtest::DrawnStrings(host.DrawFrame()), firstFrame);
 }
 
 // The local time of `t` as the log writes it.
@@ -128,9 +117,7 @@ TEST_F(LogStamp, EachLineCarriesTheSecondItWasWrittenIn) {
     logNow("three");
     logNow("four");
 
-    std::ifstream in(dir_ / "VantrelLog.txt");
-    std::vector<std::string> lines;
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    std::vector<std::string> lines = vtest::ReadLines(dir_ / "VantrelLog.txt");
     ASSERT_GE(lines.size(), 4u);
     lines.erase(lines.begin(), lines.end() - 4);  // start-up lines
     const char* messages[] = {"one", "two", "three", "four"};

@@ -73,16 +73,16 @@ TEST_F(Tracker, TwoChangesInOneModeAddUp) {
 
 TEST_F(Tracker, NullHandlesEndTheMatchUncounted) {
     Vantrel& plugin = Start();
-    host.invalid = {testhost::FakeHost::kWinningTeam};
+    host.invalid = {vtest::FakeHost::kWinningTeam};
     EndMatch(11, true);
-    host.invalid = {testhost::FakeHost::kController};
+    host.invalid = {vtest::FakeHost::kController};
     EndMatch(11, true);
     host.invalid = {};
     host.FireMatchEnded(0);
     EXPECT_EQ(plugin.wins[1] + plugin.losses[1], 0);
     EXPECT_FALSE(plugin.scoreboardOpen);
     auto game = std::move(plugin.gameWrapper);
-    plugin.onMatchEnd(ServerWrapper(testhost::FakeHost::kServer));
+    plugin.onMatchEnd(ServerWrapper(vtest::FakeHost::kServer));
     plugin.gameWrapper = std::move(game);
     EXPECT_EQ(MessagesAfterStart(), (std::vector<std::string>{
         "OnMatchEnd: TeamWrapper is null",

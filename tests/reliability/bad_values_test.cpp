@@ -9,7 +9,7 @@
 
 #include <optional>
 
-#include "reliability_support.h"
+#include "host_output.h"
 #include "run_host.h"
 
 namespace {
@@ -54,16 +54,16 @@ TEST_P(BadValues, LeaveThePluginCountingAndTheTableSane) {
     options.config = c.config;
     const HostRun run = vtest::RunHost(c.script + "\nleave\necho @@frame\nframe\necho @@end\nstatus\n", options);
     ASSERT_EQ(run.exitCode, 0) << run.err;
-    EXPECT_EQ(vrel::SanitizerReport(run.err), "");
-    EXPECT_TRUE(vrel::Escapes(run.err).empty()) << run.err;
-    EXPECT_EQ(vrel::LastNumberAfter(run.out, "escaped exceptions: "), 0u);
-    EXPECT_EQ(vrel::LastNumberAfter(run.out, "invalid handle uses: "), 0u);
+    EXPECT_EQ(vtest::SanitizerReport(run.err), "");
+    EXPECT_TRUE(vtest::Escapes(run.err).empty()) << run.err;
+    EXPECT_EQ(vtest::LastNumberAfter(run.out, "escaped exceptions: "), 0u);
+    EXPECT_EQ(vtest::LastNumberAfter(run.out, "invalid handle uses: "), 0u);
 
-    const vrel::FrameTable table = vrel::ParseFrame(run.out, "@@frame", "@@end");
+    const vtest::FrameTable table = vtest::ParseFrame(run.out, "@@frame", "@@end");
     ASSERT_EQ(table.error, "") << run.out;
     ASSERT_EQ(table.rows.size(), 4u);
     for (std::size_t r = 0; r < 4; ++r) {
-        const vrel::TableRow& row = table.rows[r];
+        const vtest::TableRow& row = table.rows[r];
         EXPECT_EQ(WinLoss(row.wins, row.losses), c.counts[r]) << row.name;
         for (const std::string& text : {row.name, row.winLoss, row.change, row.rankColumn}) {
             if (r == 3 && c.totalMayOverflow && text == row.change) {

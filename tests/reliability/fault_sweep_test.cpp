@@ -17,12 +17,13 @@
 #include <optional>
 
 #include "calls.h"
-#include "reliability_support.h"
+#include "host_output.h"
 #include "run_host.h"
+#include "text.h"
 
 namespace {
 
-using vrel::FrameTable;
+using vtest::FrameTable;
 using vtest::HostRun;
 using vtest::HostRunOptions;
 using vtest::RunHost;
@@ -174,11 +175,11 @@ const Census& CleanCensus() {
             return c;
         }
         for (std::size_t i = 0; i < session.size(); ++i) {
-            c.afterStep.push_back(vrel::ParseCalls(run.out, "@@step " + std::to_string(i)));
+            c.afterStep.push_back(vtest::ParseCalls(run.out, "@@step " + std::to_string(i)));
         }
-        c.afterVerify = vrel::ParseCalls(run.out, "@@verified");
-        c.afterUnload = vrel::ParseCalls(run.out, "@@unloaded");
-        c.table = vrel::ParseFrame(run.out, "@@verify", "@@end");
+        c.afterVerify = vtest::ParseCalls(run.out, "@@verified");
+        c.afterUnload = vtest::ParseCalls(run.out, "@@unloaded");
+        c.table = vtest::ParseFrame(run.out, "@@verify", "@@end");
         if (c.afterVerify.empty() || c.afterUnload.empty()) c.problem = "no call counts in the clean session";
         return c;
     }();
@@ -207,14 +208,14 @@ bool OneOf(const std::string& text, const std::vector<std::string>& options) {
 // escaped exceptions matching what it reported, and no handle used without a test.
 void ExpectCleanExit(const HostRun& run, const std::string& what) {
     EXPECT_EQ(run.exitCode, 0) << what << "\n" << run.err;
-    EXPECT_EQ(vrel::SanitizerReport(run.err), "") << what;
-    EXPECT_EQ(vrel::LastNumberAfter(run.out, "escaped exceptions: "), vrel::Escapes(run.err).size()) << what;
-    EXPECT_EQ(vrel::LastNumberAfter(run.out, "invalid handle uses: "), 0u) << what;
+    EXPECT_EQ(vtest::SanitizerReport(run.err), "") << what;
+    EXPECT_EQ(vtest::LastNumberAfter(run.out, "escaped exceptions: "), vtest::Escapes(run.err).size()) << what;
+    EXPECT_EQ(vtest::LastNumberAfter(run.out, "invalid handle uses: "), 0u) << what;
 }
 
 std::string RowsText(const FrameTable& table) {
     std::string text;
-    for (const vrel::TableRow& row : table.rows) {
+    for (const vtest::TableRow& row : table.rows) {
         text += "[" + row.name + "|" + row.winLoss + "|" + row.change + "|" + row.rankColumn + "] ";
     }
     return text.empty() ? (table.drawn ? table.error : "(nothing drawn)") : text;
@@ -246,7 +247,7 @@ TEST_P(FaultSweep, EveryCallOfTheOperationMayThrow) {
         ++swept;
 
         const std::string armed =
-            "fault " + vrel::QuoteWord(op) + " throw \"" + message + "\" skip " + std::to_string(k - 1);
+            "fault " + vtest::QuoteWord(op) + " throw \"" + message + "\" skip " + std::to_string(k - 1);
         std::vector<Step> faulted = session;
         if (step.phase == Phase::Load) {
             for (Step& s : faulted) s.line = s.console ? kNoConsole : s.line;
@@ -260,8 +261,8 @@ TEST_P(FaultSweep, EveryCallOfTheOperationMayThrow) {
         ExpectCleanExit(run, what);
 
         // Exactly one of the two: the plug-in's guard logged it, or the host caught it.
-        const std::vector<vrel::Escape> escapes = vrel::Escapes(run.err);
-        const std::vector<std::string> logged = vrel::LinesWith(run.Log(), message);
+        const std::vector<vtest::Escape> escapes = vtest::Escapes(run.err);
+        const std::vector<std::string> logged = vtest::LinesWith(run.Log(), message);
         ASSERT_EQ(escapes.size() + logged.size(), 1u)
             << what << ": the fault must surface exactly once\nerr:\n" << run.err << "log:\n" << run.Log();
         if (escapes.size() == 1) {
@@ -279,7 +280,7 @@ TEST_P(FaultSweep, EveryCallOfTheOperationMayThrow) {
 
         // The counts made before the fault are still on the table; at most the match being
         // handled when the fault hit is missing; a failed start-up counts nothing at all.
-        const FrameTable table = vrel::ParseFrame(run.out, "@@verify", "@@end");
+        const FrameTable table = vtest::ParseFrame(run.out, "@@verify", "@@end");
         const Counts before = CountsBefore(session, *stepIndex);
         if (!table.drawn) {
             EXPECT_EQ(step.phase, Phase::Load) << what << ": the table is gone";
@@ -293,7 +294,7 @@ TEST_P(FaultSweep, EveryCallOfTheOperationMayThrow) {
             EXPECT_EQ(text.find("inf"), std::string::npos) << what << ": " << text;
         }
         for (std::size_t m = 0; m < 3; ++m) {
-            const vrel::TableRow& row = table.rows[m];
+            const vtest::TableRow& row = table.rows[m];
             EXPECT_GE(row.wins, before.wins[m]) << what << ": a win was lost; " << RowsText(table);
             EXPECT_GE(row.losses, before.losses[m]) << what << ": a loss was lost; " << RowsText(table);
             if (step.phase == Phase::Load) {
@@ -390,15 +391,15 @@ TEST_P(InvalidHandles, AreReportedOrSkippedWithoutUsingThem) {
         return tail;
     }()));
     ExpectCleanExit(run, c.name);
-    EXPECT_TRUE(vrel::Escapes(run.err).empty()) << run.err;
-    EXPECT_EQ(vrel::LinesWith(run.Log(), " - " + c.logLine).size(), 1u) << run.Log();
-    const FrameTable table = vrel::ParseFrame(run.out, "@@verify", "@@end");
+    EXPECT_TRUE(vtest::Escapes(run.err).empty()) << run.err;
+    EXPECT_EQ(vtest::LinesWith(run.Log(), " - " + c.logLine).size(), 1u) << run.Log();
+    const FrameTable table = vtest::ParseFrame(run.out, "@@verify", "@@end");
     ASSERT_EQ(table.error, "");
     ASSERT_EQ(table.rows.size(), c.table.size());
     for (std::size_t r = 0; r < c.table.size(); ++r) {
         EXPECT_EQ(std::make_pair(table.rows[r].wins, table.rows[r].losses), c.table[r]) << table.rows[r].name;
     }
-    const std::map<std::string, std::uint64_t> calls = vrel::ParseCalls(run.out, "@@calls");
+    const std::map<std::string, std::uint64_t> calls = vtest::ParseCalls(run.out, "@@calls");
     for (const auto& [op, count] : c.calls) EXPECT_EQ(calls.at(op), count) << op;
 }
 

@@ -3,12 +3,13 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <sstream>
 
 #include "host.h"
+#include "host_output.h"
 #include "in_process_host.h"
-#include "reliability_support.h"
+#include "process.h"
 #include "run_host.h"
+#include "text.h"
 
 namespace {
 
@@ -24,9 +25,9 @@ HostRun RunWithoutLoad(const std::string& script) {
 
 void ExpectNothingEscaped(const HostRun& run) {
     EXPECT_EQ(run.exitCode, 0) << run.err;
-    EXPECT_EQ(vrel::SanitizerReport(run.err), "");
-    EXPECT_TRUE(vrel::Escapes(run.err).empty()) << run.err;
-    EXPECT_EQ(vrel::LastNumberAfter(run.out, "escaped exceptions: "), 0u);
+    EXPECT_EQ(vtest::SanitizerReport(run.err), "");
+    EXPECT_TRUE(vtest::Escapes(run.err).empty()) << run.err;
+    EXPECT_EQ(vtest::LastNumberAfter(run.out, "escaped exceptions: "), 0u);
 }
 
 // The start-up poll (rating unknown: up to 120 retries) and a match's poll are pending when
@@ -38,11 +39,11 @@ TEST(Lifecycle, UnloadWithPollsPendingThenTheirRetriesComeDue) {
     ExpectNothingEscaped(run);
     EXPECT_THAT(run.out, HasSubstr("pending: 2 timers"));
     EXPECT_THAT(run.out, HasSubstr("pending: 0 timers"));
-    const auto before = vrel::ParseCalls(run.out, "@@before");
-    const auto after = vrel::ParseCalls(run.out, "@@after");
+    const auto before = vtest::ParseCalls(run.out, "@@before");
+    const auto after = vtest::ParseCalls(run.out, "@@after");
     EXPECT_EQ(before, after);  // not one SDK call from the retries
     // The log ends with the match: no retry wrote a limit message for a plug-in that is gone.
-    const std::vector<std::string> log = vrel::Lines(run.Log());
+    const std::vector<std::string> log = vtest::Lines(run.Log());
     ASSERT_FALSE(log.empty());
     EXPECT_THAT(log.back(), HasSubstr("Match ended: ModeIndex: 1, Wins: 1, Losses: 0"));
     EXPECT_THAT(run.Log(), Not(HasSubstr("maxRetries")));
@@ -55,8 +56,8 @@ TEST(Lifecycle, LoadAndUnloadAHundredTimes) {
     for (int i = 0; i < 100; ++i) script += "load\nmatch start 11\nmatch end win\nunload\n";
     const HostRun run = RunWithoutLoad(script + "leave\nload\necho @@frame\nframe\necho @@end\nstatus\n");
     ExpectNothingEscaped(run);
-    EXPECT_EQ(vrel::LinesWith(run.Log(), "Match ended: ModeIndex: 1, Wins: 1, Losses: 0,").size(), 100u);
-    const vrel::FrameTable table = vrel::ParseFrame(run.out, "@@frame", "@@end");
+    EXPECT_EQ(vtest::LinesWith(run.Log(), "Match ended: ModeIndex: 1, Wins: 1, Losses: 0,").size(), 100u);
+    const vtest::FrameTable table = vtest::ParseFrame(run.out, "@@frame", "@@end");
     ASSERT_EQ(table.error, "");
     EXPECT_EQ(table.rows.at(3).wins, 0);  // the hundred-and-first session is fresh
 }
@@ -65,28 +66,21 @@ TEST(Lifecycle, LoadAndUnloadAHundredTimes) {
 // a first load has brought the module in, a hundred more cycles hold nothing more.
 TEST(Lifecycle, LoadUnloadCyclesHoldNoFilesOrMemory) {
     vtest::InProcessHost setup(VANTREL_PLUGIN_PATH);
-    std::ostringstream& out = setup.out;
-    std::ostringstream& err = setup.err;
-    vhost::HostOptions& options = setup.options;
-    {
-        vhost::Host host(options);
-        ASSERT_TRUE(host.Start().ok());
-        const auto cycle = [&] {
-            for (const char* line : {"load", "match start 11", "match end win", "wait 6", "unload"}) {
-                ASSERT_TRUE(host.Execute(line).ok()) << line << ": " << err.str();
-            }
-            out.str("");
-        };
-        cycle();
-        const std::size_t files = vrel::OpenFileDescriptors();
-        const std::uint64_t heap = vrel::HeapBytesInUse();
-        for (int i = 0; i < 100; ++i) cycle();
-        EXPECT_EQ(vrel::OpenFileDescriptors(), files);
-        // A leak of 100 bytes a cycle would show; the host's own bookkeeping may vary a little.
-        EXPECT_LE(vrel::HeapBytesInUse(), heap + 10'000) << "heap was " << heap;
-        EXPECT_EQ(host.EscapedExceptions(), 0u) << err.str();
-        host.Finish();
-    }
+    ASSERT_TRUE(setup.Start().ok());
+    const auto cycle = [&] {
+        for (const char* line : {"load", "match start 11", "match end win", "wait 6", "unload"}) {
+            ASSERT_TRUE(setup.Try(line).ok()) << line << ": " << setup.err.str();
+        }
+    };
+    cycle();
+    const std::size_t files = vtest::OpenFileDescriptors();
+    const std::uint64_t heap = vtest::HeapBytesInUse();
+    for (int i = 0; i < 100; ++i) cycle();
+    EXPECT_EQ(vtest::OpenFileDescriptors(), files);
+    // A leak of 100 bytes a cycle would show; the host's own bookkeeping may vary a little.
+    EXPECT_LE(vtest::HeapBytesInUse(), heap + 10'000) << "heap was " << heap;
+    EXPECT_EQ(setup.host->EscapedExceptions(), 0u) << setup.err.str();
+    setup.host->Finish();
 }
 
 // Unloaded during a match: the hooks go with the plug-in, so the match's end and the
@@ -97,13 +91,13 @@ TEST(Lifecycle, UnloadDuringAMatch) {
         "echo @@gone\nframe\necho @@end\nstatus\necho @@after\ncalls\n"
         "load\nmatch start 10\necho @@fresh\nframe\necho @@end\nmatch end loss\nleave\necho @@frame\nframe\necho @@end\n");
     ExpectNothingEscaped(run);
-    EXPECT_EQ(vrel::ParseCalls(run.out, "@@calls"), vrel::ParseCalls(run.out, "@@after"));
-    EXPECT_FALSE(vrel::ParseFrame(run.out, "@@gone", "@@end").drawn);
+    EXPECT_EQ(vtest::ParseCalls(run.out, "@@calls"), vtest::ParseCalls(run.out, "@@after"));
+    EXPECT_FALSE(vtest::ParseFrame(run.out, "@@gone", "@@end").drawn);
     EXPECT_THAT(run.out, HasSubstr("plug-in: none loaded"));
     EXPECT_THAT(run.Log(), Not(HasSubstr("wonMatch: 1")));
     // In the new match the table hides until it ends; then it shows the one loss.
-    EXPECT_FALSE(vrel::ParseFrame(run.out, "@@fresh", "@@end").drawn);
-    const vrel::FrameTable table = vrel::ParseFrame(run.out, "@@frame", "@@end");
+    EXPECT_FALSE(vtest::ParseFrame(run.out, "@@fresh", "@@end").drawn);
+    const vtest::FrameTable table = vtest::ParseFrame(run.out, "@@frame", "@@end");
     ASSERT_EQ(table.error, "");
     EXPECT_EQ(std::make_pair(table.rows[0].wins, table.rows[0].losses), std::make_pair(0, 1));
 }

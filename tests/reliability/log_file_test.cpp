@@ -12,8 +12,8 @@
 #include <sstream>
 
 #include "host.h"
+#include "host_output.h"
 #include "in_process_host.h"
-#include "reliability_support.h"
 #include "run_host.h"
 
 namespace {
@@ -30,10 +30,10 @@ const std::vector<std::string> kMatches = {
 };
 
 void ExpectTrackedAndDrawn(const std::string& out, const std::string& err) {
-    EXPECT_EQ(vrel::SanitizerReport(err), "");
-    EXPECT_TRUE(vrel::Escapes(err).empty()) << err;
-    EXPECT_EQ(vrel::LastNumberAfter(out, "escaped exceptions: "), 0u);
-    const vrel::FrameTable table = vrel::ParseFrame(out, "@@frame", "@@end");
+    EXPECT_EQ(vtest::SanitizerReport(err), "");
+    EXPECT_TRUE(vtest::Escapes(err).empty()) << err;
+    EXPECT_EQ(vtest::LastNumberAfter(out, "escaped exceptions: "), 0u);
+    const vtest::FrameTable table = vtest::ParseFrame(out, "@@frame", "@@end");
     ASSERT_EQ(table.error, "") << out;
     ASSERT_EQ(table.rows.size(), 4u) << out;
     EXPECT_EQ(std::make_pair(table.rows[0].wins, table.rows[0].losses), std::make_pair(0, 1));
@@ -113,21 +113,16 @@ INSTANTIATE_TEST_SUITE_P(
 // tracks as before. In-process, so that the file can be removed between two commands.
 TEST(LogFile, RemovedWhileOpen) {
     vtest::InProcessHost setup(VANTREL_PLUGIN_PATH);
-    std::ostringstream& out = setup.out;
-    std::ostringstream& err = setup.err;
-    vhost::HostOptions& options = setup.options;
-    {
-        vhost::Host host(options);
-        ASSERT_TRUE(host.Start().ok());
-        for (const std::string& line : kStart) ASSERT_TRUE(host.Execute(line).ok()) << line;
-        ASSERT_TRUE(fs::exists(setup.dir.path() / "work" / "VantrelLog.txt"));
-        fs::remove(setup.dir.path() / "work" / "VantrelLog.txt");
-        std::istringstream script(Script(false));
-        EXPECT_EQ(host.RunScript(script, "script"), vhost::kExitOk) << err.str();
-        ExpectTrackedAndDrawn(out.str(), err.str());
-        EXPECT_FALSE(fs::exists(setup.dir.path() / "work" / "VantrelLog.txt"));  // never opened again
-        host.Finish();
-    }
+    ASSERT_TRUE(setup.Start().ok());
+    for (const std::string& line : kStart) ASSERT_TRUE(setup.Try(line).ok()) << line;
+    const fs::path log = setup.options.workdir / "VantrelLog.txt";
+    ASSERT_TRUE(fs::exists(log));
+    fs::remove(log);
+    std::istringstream script(Script(false));
+    EXPECT_EQ(setup.host->RunScript(script, "script"), vhost::kExitOk) << setup.err.str();
+    ExpectTrackedAndDrawn(setup.out.str(), setup.err.str());
+    EXPECT_FALSE(fs::exists(log));  // never opened again
+    setup.host->Finish();
 }
 
 }  // namespace

@@ -9,12 +9,12 @@
 #include <imgui.h>
 
 #include <functional>
-#include <sstream>
 
 #include "gui/settings_window.h"
 #include "host.h"
+#include "host_output.h"
 #include "in_process_host.h"
-#include "reliability_support.h"
+#include "text.h"
 
 namespace {
 
@@ -45,42 +45,36 @@ class PanelWrites : public ::testing::TestWithParam<PanelWrite> {};
 TEST_P(PanelWrites, ThatThrowEscapeOnceAndLeaveTheValue) {
     const PanelWrite& c = GetParam();
     vtest::InProcessHost setup(VANTREL_PLUGIN_PATH);
-    std::ostringstream& out = setup.out;
-    std::ostringstream& err = setup.err;
-    vhost::HostOptions& options = setup.options;
-    options.loadPlugin = true;
-    {
-        vhost::Host host(options);
-        ASSERT_TRUE(host.Start().ok());
-        Geometry geometry;
-        vhost::SettingsFrameOptions measure;
-        measure.beforePanel = [&] { geometry.origin = ImGui::GetCursorScreenPos(); };
-        measure.afterPanel = [&] {
-            geometry.lineStep = ImGui::GetTextLineHeightWithSpacing();
-            geometry.rowStep = ImGui::GetFrameHeightWithSpacing();
-            geometry.rowHeight = ImGui::GetFrameHeight();
-            geometry.itemWidth = ImGui::CalcItemWidth();
-        };
-        ASSERT_TRUE(host.SettingsFrame({}, measure).ok());
-        ASSERT_TRUE(host.SettingsFrame({}, measure).ok());  // laid out: the geometry holds
-        const std::string before = host.cvars().Find(c.variable)->value;
+    setup.options.loadPlugin = true;
+    ASSERT_TRUE(setup.Start().ok());
+    vhost::Host& host = *setup.host;
+    Geometry geometry;
+    vhost::SettingsFrameOptions measure;
+    measure.beforePanel = [&] { geometry.origin = ImGui::GetCursorScreenPos(); };
+    measure.afterPanel = [&] {
+        geometry.lineStep = ImGui::GetTextLineHeightWithSpacing();
+        geometry.rowStep = ImGui::GetFrameHeightWithSpacing();
+        geometry.rowHeight = ImGui::GetFrameHeight();
+        geometry.itemWidth = ImGui::CalcItemWidth();
+    };
+    ASSERT_TRUE(host.SettingsFrame({}, measure).ok());
+    ASSERT_TRUE(host.SettingsFrame({}, measure).ok());  // laid out: the geometry holds
+    const std::string before = host.cvars().Find(c.variable)->value;
 
-        ASSERT_TRUE(host.Execute("fault setValue throw \"panel write fails\"").ok());
-        ASSERT_TRUE(host.SettingsFrame(c.at(geometry, true)).ok());
-        ASSERT_TRUE(host.SettingsFrame(c.at(geometry, false)).ok());
-        EXPECT_EQ(host.calls().Count(vhost::Op::setValue), 1u) << "the widget did not write";
-        EXPECT_EQ(host.EscapedExceptions(), 1u) << err.str();
-        EXPECT_THAT(err.str(), ::testing::HasSubstr("exception escaped from DrawSettings: panel write fails"));
-        EXPECT_EQ(host.cvars().Find(c.variable)->value, before);
+    ASSERT_TRUE(setup.Try("fault setValue throw \"panel write fails\"").ok());
+    ASSERT_TRUE(host.SettingsFrame(c.at(geometry, true)).ok());
+    ASSERT_TRUE(host.SettingsFrame(c.at(geometry, false)).ok());
+    EXPECT_EQ(host.calls().Count(vhost::Op::setValue), 1u) << "the widget did not write";
+    EXPECT_EQ(host.EscapedExceptions(), 1u) << setup.err.str();
+    EXPECT_THAT(setup.err.str(), ::testing::HasSubstr("exception escaped from DrawSettings: panel write fails"));
+    EXPECT_EQ(host.cvars().Find(c.variable)->value, before);
 
-        // The panel draws again, and the overlay with it.
-        ASSERT_TRUE(host.SettingsFrame({}).ok());
-        EXPECT_EQ(host.EscapedExceptions(), 1u) << err.str();
-        out.str("");
-        ASSERT_TRUE(host.Execute("frame").ok());
-        EXPECT_EQ(vrel::ParseFrameLines(vrel::Lines(out.str())).error, "") << out.str();
-        host.Finish();
-    }
+    // The panel draws again, and the overlay with it.
+    ASSERT_TRUE(host.SettingsFrame({}).ok());
+    EXPECT_EQ(host.EscapedExceptions(), 1u) << setup.err.str();
+    const std::string frame = setup.Run("frame");
+    EXPECT_EQ(vtest::ParseFrameLines(vtest::Lines(frame)).error, "") << frame;
+    host.Finish();
 }
 
 INSTANTIATE_TEST_SUITE_P(

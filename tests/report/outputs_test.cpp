@@ -74,7 +74,7 @@ protected:
         return names;
     }
 
-    std::string Evening() { return rtest::ExampleLog("evening"); }
+    std::string Evening() { return vtest::ExampleLog("evening"); }
 
     fs::path dir_;
 };

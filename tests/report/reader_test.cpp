@@ -11,8 +11,8 @@
 namespace {
 
 using namespace vantrel::report;
-using rtest::LogText;
-using rtest::Read;
+using vtest::LogText;
+using vtest::Read;
 using ::testing::ElementsAre;
 
 // "session mode result before>after" per match, with "?" for an unknown rating after.
@@ -37,7 +37,7 @@ const std::string kLimit5 = "Check MMR Update: maxRetries reached the limit (5)"
 const std::string kLimit120 = "Check MMR Update: maxRetries reached the limit (120)";
 
 TEST(ReportReader, ExampleLogsGiveTheirKnownHistories) {
-    const History evening = Read(rtest::ExampleLog("evening"));
+    const History evening = Read(vtest::ExampleLog("evening"));
     EXPECT_THAT(Describe(evening), ElementsAre("1 2vs2 W 1000.50>1012.25", "1 2vs2 L 1012.25>1003.00",
                                                "1 3vs3 W 850.00>859.50", "1 3vs3 W 859.50>868.75",
                                                "1 1vs1 L 757.00>?", "1 Other W 0.00>540.00"));
@@ -63,7 +63,7 @@ TEST(ReportReader, ExampleLogsGiveTheirKnownHistories) {
     EXPECT_EQ(sessions[0].modes[0].knownChanges, 0);
 
     // A failed start-up, a healthy one, errors of every kind: two sessions, two matches.
-    const History failures = Read(rtest::ExampleLog("failures"));
+    const History failures = Read(vtest::ExampleLog("failures"));
     EXPECT_THAT(Describe(failures), ElementsAre("2 2vs2 L 900.00>?", "2 2vs2 W 900.00>?"));
     ASSERT_EQ(failures.sessions.size(), 2u);
     EXPECT_TRUE(failures.sessions[0].loadFailed);
@@ -340,6 +340,35 @@ TEST(ReportReader, PollLinesBelongWhereTheirStampAndCountPutThem) {
     ASSERT_EQ(history.sessions.size(), 3u);
     EXPECT_EQ(history.sessions[1].firstLine, 7u);  // the count-6 line
     EXPECT_EQ(history.sessions[2].matchCount, 0u);
+}
+
+TEST(ReportReader, ALateStartupLineDatesItsLoad) {
+    const History history = Read(LogText()
+                                     .Line(Rating(700, 0, 0))
+                                     .Line(Won(true))
+                                     .Line(Ended(1, 1, 0, 1000), 60)
+                                     // Reloaded without a line: the counts restart.
+                                     .Line(Won(true))
+                                     .Line(Ended(1, 1, 0, 1000), 100)
+                                     .Line(Won(false))
+                                     .Line(Ended(2, 0, 1, 800), 50)
+                                     // Reloaded again here, without a line; two matches that
+                                     // continue the counts, then the start-up line: its load lies
+                                     // 30 s back, after the session's first line, so it is not
+                                     // that session's. Both matches after it are the new load's.
+                                     .Line(Won(true), 0)
+                                     .Line(Ended(3, 1, 0, 0), 0)
+                                     .Line(Rating(540, 0, 0), 10)
+                                     .Line(Won(true), 0)
+                                     .Line(Ended(0, 1, 0, 700), 19)
+                                     .Line(Rating(760, 0, 30))
+                                     .str());
+    std::vector<std::uint32_t> sessions;
+    for (const Match& m : history.matches) sessions.push_back(m.session + 1);
+    EXPECT_THAT(sessions, ElementsAre(1, 2, 2, 3, 3));
+    ASSERT_EQ(history.sessions.size(), 3u);
+    EXPECT_FALSE(history.sessions[1].loadSeen);
+    EXPECT_TRUE(history.sessions[2].loadSeen);
 }
 
 TEST(ReportReader, CountsThatStartAgainOrARatingForgottenMarkAReloadThatWroteNoLine) {

@@ -12,7 +12,7 @@
 namespace {
 
 using namespace vantrel::report;
-using rtest::LogText;
+using vtest::LogText;
 
 std::string Ended(int mode, int wins, int losses, double start) {
     return fmt::format("Match ended: ModeIndex: {}, Wins: {}, Losses: {}, Starting MMR: {:.2f}, Delta MMR: +00.00", mode,
@@ -26,7 +26,7 @@ std::string Rating(double mmr, double initial, int count) {
 // Logs with every kind of line, ending and damage, and loads inferred late.
 std::vector<std::string> Logs() {
     std::vector<std::string> logs;
-    for (const char* name : {"evening", "failures", "week"}) logs.push_back(rtest::ExampleLog(name));
+    for (const char* name : {"evening", "failures", "week"}) logs.push_back(vtest::ExampleLog(name));
     LogText mixed;
     mixed.Crlf()
         .Line(Rating(700, 0, 0))
@@ -56,7 +56,7 @@ TEST(ReportRebuild, PiecesCutAnywhereGiveTheWholeHistoryAndTheChangesTellWhatMov
     const std::vector<std::string> logs = Logs();
     int reshapes = 0;
     for (const std::string& log : logs) {
-        const History whole = rtest::Read(log);
+        const History whole = vtest::Read(log);
         for (int round = 0; round < 6; ++round) {
             HistoryBuilder builder;
             History seen;
@@ -85,7 +85,7 @@ TEST(ReportRebuild, PiecesCutAnywhereGiveTheWholeHistoryAndTheChangesTellWhatMov
                 seen = now;
             }
             builder.Finish();
-            rtest::ExpectSameHistory(builder.history(), whole);
+            vtest::ExpectSameHistory(builder.history(), whole);
         }
     }
     EXPECT_GT(reshapes, 0);  // the late start-up line moved matches the follower had seen

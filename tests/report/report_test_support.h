@@ -1,7 +1,6 @@
 // Building logs for the report's tests: messages with time stamps in front.
 #pragma once
 
-#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -9,8 +8,9 @@
 #include <gtest/gtest.h>
 
 #include "history.h"
+#include "text.h"
 
-namespace rtest {
+namespace vtest {
 
 // A log written line by line, the clock advancing as asked.
 class LogText {
@@ -47,13 +47,6 @@ private:
 inline vantrel::report::History Read(const std::string& text) {
     std::istringstream in(text);
     return vantrel::report::ReadHistory(in);
-}
-
-inline std::vector<std::string> ReadLines(const std::string& path) {
-    std::ifstream in(path);
-    std::vector<std::string> lines;
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
 }
 
 // An example's messages (examples/NAME.messages) stamped as the plug-in writes them: a line
@@ -108,4 +101,4 @@ inline void ExpectSameHistory(const vantrel::report::History& a, const vantrel::
                 s.firstUnreadableLine == t.firstUnreadableLine);
 }
 
-}  // namespace rtest
+}  // namespace vtest

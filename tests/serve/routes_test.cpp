@@ -98,6 +98,14 @@ TEST(ServeJson, MatchesCarryTheCsvFieldsWithNullForUnknown) {
     EXPECT_EQ(json["matches"][1]["change"], nullptr);
     EXPECT_EQ(json["matches"][2]["after"], nullptr);
     EXPECT_EQ(json["sessions"][0]["matches"], 3);
+    // Made a match at a time, the same text; matches read after it began are not in it.
+    HistoryJsonPieces pieces(history);
+    History grown = history;
+    grown.matches.push_back(grown.matches.back());
+    std::string pieced;
+    while (pieces.Next(grown, pieced, 1)) {
+    }
+    EXPECT_EQ(pieced, HistoryJson(history));
 
     // The session at a glance and its text files: 2vs2 2-0 with one known change, a streak of 3.
     const SessionGlance glance = GlanceAtLastSession(history);

@@ -68,6 +68,17 @@ class ServeTest(unittest.TestCase):
             self.assertEqual([e[0] for e in got], list(range(1, len(got) + 1)))
             for sock in idle:
                 sock.close()
+            # Event clients beyond the limit (256) get 503; the first keeps receiving.
+            more = [Events(serve) for _ in range(255)]
+            self.assertEqual({e.status for e in more}, {200})
+            self.assertEqual(Events(serve).status, 503)
+            for stream in more:
+                stream.close()
+            self.append(match_lines(5, before=995.0, wins=5))
+            deadline = time.time() + 3
+            while time.time() < deadline and sum(e[1] == "match" for e in events.pump(0.05)) < 4:
+                pass
+            self.assertEqual(sum(e[1] == "match" for e in events.events), 4)
             # HEAD: the length of GET's body, no body.
             code, reply = serve.request("HEAD /api/history.json HTTP/1.1\r\nHost: {host}\r\nConnection: close\r\n\r\n")
             self.assertEqual(code, 200)

@@ -6,9 +6,10 @@
 //   ASSERT_TRUE(setup.Start().ok());
 //   EXPECT_EQ(setup.Run("get vantrel_pos_x"), "vantrel_pos_x = \"10\"\n");
 //
-// A test may also build its own vhost::Host from `options` (one Host at a time, destroyed
-// before this). The host makes its working directory the process's current one: the
-// previous one is restored, after the Host made here is gone, when this goes.
+// Change `options` before Start(); `host` is then the Host for everything the command
+// language does not reach (its clock, settings window, counters). The host makes its
+// working directory the process's current one: the previous one is restored, after the
+// Host is gone, when this goes.
 #pragma once
 
 #include <filesystem>

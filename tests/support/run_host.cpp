@@ -8,20 +8,13 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
-#include <sstream>
 #include <stdexcept>
 #include <thread>
 
+#include "text.h"
+
 namespace vtest {
 namespace {
-
-std::string Slurp(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return {};
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 void Write(const std::filesystem::path& path, std::string_view text) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
@@ -75,14 +68,9 @@ void HostRun::RemoveDirectory() noexcept {
     root.clear();
 }
 
-std::string HostRun::ReadFile(const std::string& name) const { return Slurp(workdir / name); }
+std::string HostRun::ReadFile(const std::string& name) const { return vtest::ReadFile(workdir / name); }
 
-std::vector<std::string> HostRun::OutLines() const {
-    std::vector<std::string> lines;
-    std::istringstream in(out);
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
-}
+std::vector<std::string> HostRun::OutLines() const { return Lines(out); }
 
 HostRun RunHost(std::string_view script, const HostRunOptions& options) {
     HostRun run;
@@ -139,8 +127,8 @@ HostRun RunHost(std::string_view script, const HostRunOptions& options) {
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     run.exitCode = !run.timedOut && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    run.out = Slurp(outPath);
-    run.err = Slurp(errPath);
+    run.out = vtest::ReadFile(outPath);
+    run.err = vtest::ReadFile(errPath);
     return run;
 }
 

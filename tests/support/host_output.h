@@ -1,6 +1,6 @@
-// Readers for what a vantrel-host run leaves behind, shared by the reliability tests: the
-// statistics table of a `frame` trace, the exceptions the host caught, the `calls` and
-// `status` reports, and sanitizer reports on standard error.
+// Readers for what a vantrel-host run leaves behind: the statistics table of a `frame`
+// trace, the exceptions the host caught, the `calls` and `status` reports, and sanitizer
+// reports on standard error.
 #pragma once
 
 #include <cstdint>
@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-namespace vrel {
+namespace vtest {
 
 // One row of the drawn table: its four texts and the colour set before it.
 struct TableRow {
@@ -55,20 +55,7 @@ std::map<std::string, std::uint64_t> ParseCalls(const std::string& out, std::str
 // exceptions: "); nothing if there is no such line.
 std::optional<std::uint64_t> LastNumberAfter(const std::string& out, std::string_view prefix);
 
-// Lines of a text.
-std::vector<std::string> Lines(const std::string& text);
-// Lines of `text` that contain `needle`.
-std::vector<std::string> LinesWith(const std::string& text, std::string_view needle);
-
 // Quotes a word for the host's command language when it holds a blank.
 std::string QuoteWord(const std::string& word);
 
-// Memory of this process from /proc/self/status, in kB (0 if unreadable).
-std::uint64_t StatusKilobytes(std::string_view field);  // "VmRSS", "VmHWM"
-// Bytes on the heap right now: the sanitizer allocator's count in sanitizer builds,
-// malloc's otherwise.
-std::uint64_t HeapBytesInUse();
-// Open file descriptors of this process.
-std::size_t OpenFileDescriptors();
-
-}  // namespace vrel
+}  // namespace vtest

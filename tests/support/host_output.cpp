@@ -1,74 +1,17 @@
-#include "reliability_support.h"
+#include "host_output.h"
 
-#include <malloc.h>
-
-#include <fstream>
 #include <sstream>
 
-#if defined(__SANITIZE_ADDRESS__)
-#define VREL_ASAN 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define VREL_ASAN 1
-#endif
-#endif
-#if defined(VREL_ASAN)
-// From the sanitizer runtime (its header is not installed with every compiler).
-extern "C" std::size_t __sanitizer_get_current_allocated_bytes();
-#endif
+#include "text.h"
 
-namespace vrel {
+namespace vtest {
 namespace {
 
 bool StartsWith(std::string_view text, std::string_view prefix) {
     return text.substr(0, prefix.size()) == prefix;
 }
 
-// The text of a DrawString trace line, with the trace's escapes undone.
-std::optional<std::string> DrawStringText(std::string_view line) {
-    constexpr std::string_view kPrefix = "DrawString \"";
-    if (!StartsWith(line, kPrefix)) return std::nullopt;
-    std::string text;
-    for (std::size_t i = kPrefix.size(); i < line.size(); ++i) {
-        const char c = line[i];
-        if (c == '"') return text;
-        if (c != '\\' || i + 1 >= line.size()) {
-            text += c;
-            continue;
-        }
-        const char e = line[++i];
-        switch (e) {
-            case 'n': text += '\n'; break;
-            case 'r': text += '\r'; break;
-            case 't': text += '\t'; break;
-            case 'x':
-                if (i + 2 < line.size()) {
-                    text += static_cast<char>(std::stoi(std::string(line.substr(i + 1, 2)), nullptr, 16));
-                    i += 2;
-                }
-                break;
-            default: text += e; break;
-        }
-    }
-    return std::nullopt;  // no closing quote
-}
-
 }  // namespace
-
-std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
-}
-
-std::vector<std::string> LinesWith(const std::string& text, std::string_view needle) {
-    std::vector<std::string> found;
-    for (std::string& line : Lines(text)) {
-        if (line.find(needle) != std::string::npos) found.push_back(std::move(line));
-    }
-    return found;
-}
 
 FrameTable ParseFrameLines(const std::vector<std::string>& lines) {
     FrameTable table;
@@ -79,7 +22,7 @@ FrameTable ParseFrameLines(const std::vector<std::string>& lines) {
     for (const std::string& line : lines) {
         if (StartsWith(line, "SetColor ")) {
             color = line.substr(9);
-        } else if (std::optional<std::string> text = DrawStringText(line)) {
+        } else if (std::optional<std::string> text = DrawnText(line)) {
             table.texts.push_back(*text);
             colors.push_back(color);
         } else if (StartsWith(line, "DrawString")) {
@@ -182,27 +125,4 @@ std::string QuoteWord(const std::string& word) {
     return word.find(' ') == std::string::npos ? word : "\"" + word + "\"";
 }
 
-std::uint64_t StatusKilobytes(std::string_view field) {
-    std::ifstream in("/proc/self/status");
-    const std::string prefix = std::string(field) + ":";
-    for (std::string line; std::getline(in, line);) {
-        if (StartsWith(line, prefix)) return std::stoull(line.substr(prefix.size()));
-    }
-    return 0;
-}
-
-std::uint64_t HeapBytesInUse() {
-#if defined(VREL_ASAN)
-    return __sanitizer_get_current_allocated_bytes();
-#else
-    return static_cast<std::uint64_t>(mallinfo2().uordblks);
-#endif
-}
-
-std::size_t OpenFileDescriptors() {
-    std::size_t count = 0;
-    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) ++count;
-    return count;
-}
-
-}  // namespace vrel
+}  // namespace vtest
