@@ -46,16 +46,20 @@ int main(int argc, char** argv) {
             line("OnMatchEnd: wonMatch: {:d}", won);
             line("Match ended: ModeIndex: {:d}, Wins: {:d}, Losses: {:d}, Starting MMR: {:.2f}, Delta MMR: {:+06.2f}", mode,
                  wins[mode], losses[mode], ratings[mode], delta[mode]);
-            now += 1 + static_cast<LocalSeconds>(random() % 5);
+            // The poll's line comes its count of seconds after the match, as the plug-in's
+            // timer has it; a poll that gives up, after its fifth retry.
+            const auto count = static_cast<int>(1 + random() % 5);
             if (random() % 10 == 0) {
+                now += 5;
                 line("Check MMR Update: maxRetries reached the limit (5)");
                 continue;
             }
+            now += count;
             const float before = ratings[mode];
             const float after = mode == 3 && before == 0.0f ? 500.0f : before + (won ? 1.0f : -1.0f) * static_cast<float>(5 + random() % 10);
             if (before != 0.0f) delta[mode] += after - before;
             ratings[mode] = after;
-            line("CheckMMRUpdate: mmr: {:.2f}, initialMMR: {:.2f}, count: {:d}", after, before, 1 + random() % 5);
+            line("CheckMMRUpdate: mmr: {:.2f}, initialMMR: {:.2f}, count: {:d}", after, before, count);
         }
         // The next session: later that evening, or the next evening.
         now += random() % 2 == 0 ? 1800 : 20 * 3600;

@@ -8,6 +8,7 @@
 #include <fmt/format.h>
 
 #include "atomic_file.h"
+#include "command_line.h"
 
 namespace vantrel::report {
 
@@ -55,7 +56,7 @@ bool WriteFileAtomically(const std::filesystem::path& requested, const std::func
     // writing the same file do not share a temporary.
     std::random_device random;
     const fs::path temporary =
-        path.parent_path() / fmt::format(".{}.{:08x}.tmp", path.filename().string(), random());
+        path.parent_path() / PathFromUtf8(fmt::format(".{}.{:08x}.tmp", PathToUtf8(path.filename()), random()));
     bool written = false;
     try {
         std::ofstream out(temporary, std::ios::binary | std::ios::trunc);

@@ -1,75 +1,13 @@
-// Line splitting and line parsing of the log. The hot path of a large log: no allocation
-// a line (a line is a view into the block; only a line across two blocks is copied), no
-// regex, numbers parsed in place.
+// Parsing one line of the log into its time stamp and message. The hot path of a large
+// log: no allocation a line, no regex, numbers parsed in place.
 #include "log_reader.h"
 
 #include <charconv>
 #include <cmath>
 #include <cstring>
-#include <istream>
 #include <optional>
 
 namespace vantrel::report {
-
-// ---- Lines ------------------------------------------------------------------------------
-
-LineReader::LineReader(std::istream& in, std::size_t blockSize)
-    : in_(in), blockSize_(blockSize > 0 ? blockSize : 1), block_(new char[blockSize_]) {}
-LineReader::~LineReader() = default;
-
-bool LineReader::Fill() {
-    if (eof_) return false;
-    in_.read(block_.get(), static_cast<std::streamsize>(blockSize_));
-    begin_ = 0;
-    end_ = static_cast<std::size_t>(in_.gcount());
-    if (end_ < blockSize_) eof_ = true;  // short read: end of input, or an error (treated alike)
-    return end_ > 0;
-}
-
-bool LineReader::Next(std::string_view& line, bool& cut) {
-    carry_.clear();
-    bool carrying = false;
-    cut = false;
-    for (;;) {
-        if (begin_ == end_ && !Fill()) {
-            if (!carrying) return false;  // nothing after the last LF
-            break;                        // a last line without LF
-        }
-        const char* start = block_.get() + begin_;
-        const std::size_t left = end_ - begin_;
-        const auto* lf = static_cast<const char*>(std::memchr(start, '\n', left));
-        const std::size_t length = lf != nullptr ? static_cast<std::size_t>(lf - start) : left;
-        if (lf != nullptr && !carrying) {
-            // The common case: the whole line lies in the block.
-            begin_ += length + 1;
-            line = std::string_view(start, length);
-            if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-            if (line.size() > kMaxKept) {
-                line = line.substr(0, kMaxKept);
-                cut = true;
-            }
-            return true;
-        }
-        // The line runs on past the block: keep what fits of it.
-        carrying = true;
-        // One byte more than kept, so that a CR right before the LF can still be seen.
-        const std::size_t room = kMaxKept + 1 > carry_.size() ? kMaxKept + 1 - carry_.size() : 0;
-        if (length > room) cut = true;
-        carry_.append(start, length < room ? length : room);
-        begin_ += length;
-        if (lf != nullptr) {
-            ++begin_;
-            break;
-        }
-    }
-    if (!cut && !carry_.empty() && carry_.back() == '\r') carry_.pop_back();
-    if (carry_.size() > kMaxKept) {
-        carry_.resize(kMaxKept);
-        cut = true;
-    }
-    line = carry_;
-    return true;
-}
 
 // ---- Messages ---------------------------------------------------------------------------
 

@@ -1,7 +1,6 @@
-// Reading the plug-in's log line by line: splitting a byte stream into lines (in large
-// blocks, never the whole file at once) and parsing one line into its time stamp and
-// message. ReadHistory (history.h) builds on these; the fuzz target and the tests use them
-// directly.
+// Reading the plug-in's log line by line: how lines are split, and parsing one line into
+// its time stamp and message. HistoryBuilder (rebuild.h) builds on these; the fuzz target
+// and the tests use them directly.
 #pragma once
 
 #include <array>
@@ -20,37 +19,14 @@ namespace vantrel::report {
 inline constexpr int kModeCount = 4;
 inline constexpr std::array<const char*, kModeCount> kModeLabels{"1vs1", "2vs2", "3vs3", "Other"};
 
-// Splits a stream into lines on LF. A CR right before the LF is dropped, a last line
-// without LF is a line, and any other byte (NUL, CR elsewhere, bytes that are not UTF-8)
-// is kept. Lines longer than kMaxKept bytes are cut to their first kMaxKept bytes (no
-// message of the log is that long, bar the free text of an exception), so memory stays
-// bounded whatever the input.
-class LineReader {
-public:
-    static constexpr std::size_t kBlockSize = std::size_t{1} << 16;
-    static constexpr std::size_t kMaxKept = 4096;
-
-    // `blockSize`: how much is read at a time (small ones for tests of lines across blocks).
-    explicit LineReader(std::istream& in, std::size_t blockSize = kBlockSize);
-    ~LineReader();
-    LineReader(const LineReader&) = delete;
-    LineReader& operator=(const LineReader&) = delete;
-
-    // The next line, valid until the following call; false at the end of the input.
-    // `cut` tells whether the line was longer than kMaxKept.
-    bool Next(std::string_view& line, bool& cut);
-
-private:
-    bool Fill();
-
-    std::istream& in_;
-    std::size_t blockSize_;
-    std::unique_ptr<char[]> block_;
-    std::size_t begin_ = 0;  // unread part of the block: [begin_, end_)
-    std::size_t end_ = 0;
-    bool eof_ = false;
-    std::string carry_;      // a line that runs across blocks
-};
+// Lines are split on LF; a CR right before the LF is dropped, a last line without LF is a
+// line, and any other byte (NUL, CR elsewhere, bytes that are not UTF-8) is kept. Of a line
+// longer than kMaxLineKept bytes only the first kMaxLineKept are kept (no message of the
+// log is that long, bar the free text of an exception), so memory stays bounded whatever
+// the input. HistoryBuilder (rebuild.h) does the splitting; a file is read kReadBlockSize
+// bytes at a time.
+inline constexpr std::size_t kReadBlockSize = std::size_t{1} << 16;
+inline constexpr std::size_t kMaxLineKept = 4096;
 
 enum class MessageKind : std::uint8_t {
     LoadException,      // "OnLoad Exception: " + text

@@ -15,10 +15,13 @@
 #include <fmt/format.h>
 
 #include "atomic_file.h"
+#include "command_line.h"
+#include "console_start.h"
 #include "csv.h"
 #include "history.h"
 #include "html_report.h"
 #include "options.h"
+#include "serve/serve.h"
 #include "terminal.h"
 
 #if defined(_WIN32)
@@ -75,7 +78,7 @@ int Run(int argc, char** argv) {
     const CommandLine command = ParseCommandLine(argc, argv);
     switch (command.action) {
     case CommandLine::Action::Error:
-        fmt::print(stderr, "vantrel-report: {}\n{}", command.error, kUsage);
+        fmt::print(stderr, "vantrel-report: {}\n{}", command.error, command.errorAlone ? "" : kUsage);
         return 2;
     case CommandLine::Action::Help:
         fmt::print("{}\n{}", kUsage, kHelp);
@@ -87,7 +90,8 @@ int Run(int argc, char** argv) {
         break;
     }
     const Options& options = command.options;
-    const std::string logName = options.log.string();
+    if (options.serve) return serve::RunServe(*options.serve);
+    const std::string logName = PathToUtf8(options.log);
 
     std::error_code ec;
     if (fs::is_directory(options.log, ec)) {
@@ -96,7 +100,14 @@ int Run(int argc, char** argv) {
     }
     std::ifstream in(options.log, std::ios::binary);
     if (!in) {
-        fmt::print(stderr, "vantrel-report: cannot open {}: {}\n", logName, std::strerror(errno));
+        const int error = errno;
+        // Started without a log (double-clicked in a folder without one): say where it
+        // looked and how to name the log.
+        if (options.log == Options{}.log && !fs::exists(options.log, ec)) {
+            fmt::print(stderr, "{}", NoLogInFolderMessage(fs::current_path(ec), logName));
+            return 2;
+        }
+        fmt::print(stderr, "vantrel-report: cannot open {}: {}\n", logName, std::strerror(error));
         return 2;
     }
     History history = ReadHistory(in);
@@ -124,7 +135,7 @@ int Run(int argc, char** argv) {
     const auto writeFile = [&](const fs::path& path, const std::function<void(std::ostream&)>& write) {
         std::string error;
         if (WriteFileAtomically(path, write, error)) return true;
-        fmt::print(stderr, "vantrel-report: cannot write {}: {}\n", path.string(), error);
+        fmt::print(stderr, "vantrel-report: cannot write {}: {}\n", PathToUtf8(path), error);
         status = 1;
         return false;
     };
@@ -134,7 +145,7 @@ int Run(int argc, char** argv) {
         html.sourceName = logName;
         const bool written = writeFile(*options.html, [&](std::ostream& out) { WriteHtml(out, history, html); });
         if (written && options.open && !OpenInBrowser(*options.html)) {
-            fmt::print(stderr, "vantrel-report: warning: could not open {} in a browser\n", options.html->string());
+            fmt::print(stderr, "vantrel-report: warning: could not open {} in a browser\n", PathToUtf8(*options.html));
         }
     }
     return status;
@@ -143,10 +154,19 @@ int Run(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    try {
-        return Run(argc, argv);
-    } catch (const std::exception& e) {
-        fmt::print(stderr, "vantrel-report: {}\n", e.what());
-        return 1;
+    int status = 1;
+    {
+        const Utf8Console console;
+        try {
+            Utf8Arguments arguments(argc, argv);
+            status = Run(arguments.argc(), arguments.argv());
+        } catch (const std::exception& e) {
+            fmt::print(stderr, "vantrel-report: {}\n", e.what());
+        }
+        std::fflush(stdout);
+        std::fflush(stderr);
     }
+    // Started from the file manager, the window would close with the program, unread.
+    HoldWindowIfOwnConsole();
+    return status;
 }

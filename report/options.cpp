@@ -3,6 +3,8 @@
 
 #include <fmt/format.h>
 
+#include "command_line.h"
+
 namespace vantrel::report {
 namespace {
 
@@ -42,6 +44,17 @@ CommandLine Failed(std::string message) {
     return result;
 }
 
+// An argument meant as the address of --serve: "HOST:PORT" with no path separator.
+bool LooksLikeAddress(std::string_view text) {
+    const auto colon = text.rfind(':');
+    if (text.empty() || text.front() == '-' || colon == std::string_view::npos || colon + 1 == text.size()) return false;
+    if (text.find_first_of("/\\") != std::string_view::npos) return false;
+    for (const char c : text.substr(colon + 1)) {
+        if (c < '0' || c > '9') return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 CommandLine ParseCommandLine(int argc, const char* const* argv) {
@@ -49,6 +62,8 @@ CommandLine ParseCommandLine(int argc, const char* const* argv) {
     Options& options = result.options;
     bool pathGiven = false;
     bool modeGiven = false;
+    bool filtered = false;
+    std::optional<std::filesystem::path> obsText;
     for (int i = 1; i < argc; ++i) {
         std::string_view arg = argv[i];
         std::optional<std::string_view> value;
@@ -64,7 +79,8 @@ CommandLine ParseCommandLine(int argc, const char* const* argv) {
             if (i + 1 >= argc) return std::nullopt;
             return std::string_view(argv[++i]);
         };
-        const bool takesValue = arg == "--html" || arg == "--csv" || arg == "--mode" || arg == "--since" || arg == "--last";
+        const bool takesValue = arg == "--html" || arg == "--csv" || arg == "--mode" || arg == "--since" || arg == "--last" ||
+                                arg == "--obs-text";
         std::string_view text;
         if (takesValue) {
             const std::optional<std::string_view> taken = takeValue();
@@ -78,35 +94,61 @@ CommandLine ParseCommandLine(int argc, const char* const* argv) {
             result.action = CommandLine::Action::Version;
             return result;
         } else if (arg == "--html") {
-            options.html = std::filesystem::path(text);
+            options.html = PathFromUtf8(text);
         } else if (arg == "--csv") {
-            options.csv = std::filesystem::path(text);
+            options.csv = PathFromUtf8(text);
         } else if (arg == "--mode") {
             const int mode = ParseMode(text);
             if (mode < 0) return Failed(fmt::format("unknown mode \"{}\" (1v1, 2v2, 3v3 or other)", text));
             if (!modeGiven) options.filter.modes.fill(false);
             modeGiven = true;
             options.filter.modes[static_cast<std::size_t>(mode)] = true;
+            filtered = true;
         } else if (arg == "--since") {
             options.filter.since = ParseDate(text);
             if (!options.filter.since) return Failed(fmt::format("--since wants a date YYYY-MM-DD, not \"{}\"", text));
+            filtered = true;
         } else if (arg == "--last") {
             options.filter.lastSessions = ParseCount(text);
             if (!options.filter.lastSessions) {
                 return Failed(fmt::format("--last wants a number of sessions, 1 or more, not \"{}\"", text));
             }
+            filtered = true;
+        } else if (arg == "--serve") {
+            options.serve.emplace();
+            // The address is optional: the next argument is taken when it looks like one.
+            std::optional<std::string_view> given = value;
+            if (!given && i + 1 < argc && LooksLikeAddress(argv[i + 1])) given = argv[++i];
+            if (given && !serve::ParseListenAddress(*given, options.serve->address, options.serve->port)) {
+                CommandLine failed = Failed(fmt::format(
+                    "--serve wants an IP address and port such as 127.0.0.1:{}, not \"{}\"", serve::kDefaultPort, *given));
+                failed.errorAlone = true;
+                return failed;
+            }
+        } else if (arg == "--obs-text") {
+            obsText = PathFromUtf8(text);
         } else if (arg == "--open") {
             if (value) return Failed("--open takes no value");
             options.open = true;
         } else if (arg == "-" || arg.empty() || arg.front() != '-') {
             if (pathGiven) return Failed(fmt::format("one log at a time (\"{}\" is a second)", arg));
             pathGiven = true;
-            options.log = std::filesystem::path(std::string(arg));
+            options.log = PathFromUtf8(arg);
         } else {
             return Failed(fmt::format("unknown option {}", arg));
         }
     }
-    if (options.open && !options.html) return Failed("--open needs --html FILE");
+    if (options.serve) {
+        if (options.html || options.csv || filtered) {
+            return Failed("--serve shows the whole history live: not with --html, --csv, --mode, --since or --last");
+        }
+        options.serve->log = options.log;
+        options.serve->open = options.open;
+        options.serve->obsText = obsText;
+    } else if (obsText) {
+        return Failed("--obs-text needs --serve");
+    }
+    if (options.open && !options.html && !options.serve) return Failed("--open needs --html FILE or --serve");
     return result;
 }
 

@@ -7,12 +7,14 @@
 #include <string_view>
 
 #include "history.h"
+#include "serve/serve.h"
 
 namespace vantrel::report {
 
 inline constexpr std::string_view kUsage =
     "usage: vantrel-report [PATH] [--html FILE] [--csv FILE] [--mode 1v1|2v2|3v3|other]...\n"
-    "                      [--since YYYY-MM-DD] [--last N] [--open] [--help] [--version]\n";
+    "                      [--since YYYY-MM-DD] [--last N] [--open] [--help] [--version]\n"
+    "       vantrel-report [PATH] --serve [ADDR:PORT] [--obs-text DIR] [--open]\n";
 
 inline constexpr std::string_view kHelp =
     "Reads the Vantrel plug-in's log and shows the rating history: the sessions (one each time\n"
@@ -25,13 +27,20 @@ inline constexpr std::string_view kHelp =
     "  --mode MODE      only this mode: 1v1, 2v2, 3v3 or other (repeat for several)\n"
     "  --since DATE     only matches on or after this day (YYYY-MM-DD, local time)\n"
     "  --last N         only the last N sessions (after the filters above)\n"
-    "  --open           open the written HTML page in the default browser\n"
+    "  --open           open the written HTML page (or the served one) in the default browser\n"
+    "  --serve [ADDR:PORT]\n"
+    "                   follow the log as it grows and serve the live page (/), an overlay\n"
+    "                   for a stream (/overlay), events (/events) and the history as JSON\n"
+    "                   (/api/history.json) at http://127.0.0.1:7433/ or the address given,\n"
+    "                   until Ctrl-C\n"
+    "  --obs-text DIR   with --serve: keep one text file per figure of the session in DIR\n"
     "  --help           this text\n"
     "  --version        the program's version\n"
     "\n"
     "Files are written whole or not at all. Colours only on a terminal, and not when NO_COLOR\n"
     "is set. Exit status: 0 done, 1 an output file could not be written, 2 a bad option or a\n"
-    "log that cannot be read, 3 a file that holds no log line.\n";
+    "log that cannot be read (with --serve: an address that cannot be listened on), 3 a file\n"
+    "that holds no log line.\n";
 
 struct Options {
     std::filesystem::path log = "VantrelLog.txt";
@@ -39,6 +48,7 @@ struct Options {
     std::optional<std::filesystem::path> csv;
     Filter filter;
     bool open = false;
+    std::optional<serve::ServeOptions> serve;  // --serve: follow and serve instead of a report
 };
 
 // What the command line asks: a report, the help, the version, or nothing it can do
@@ -48,6 +58,7 @@ struct CommandLine {
     Action action = Action::Report;
     Options options;  // for Report
     std::string error;
+    bool errorAlone = false;  // the error line says it all: no usage after it
 };
 
 // Arguments are read in order: the first --help, --version or mistake decides.

@@ -10,6 +10,7 @@ packages=(
     clang libclang-rt-14-dev
     libglfw3-dev libedit-dev xvfb
     chromium time
+    libboost-dev nlohmann-json3-dev python3-websocket
 )
 
 missing=()

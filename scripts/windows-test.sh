@@ -12,7 +12,14 @@
 #     plug-in record are refused with exit status 2 and the system's reason;
 #   - under Wine: vantrel-report.exe reads CR LF logs (the Windows session's own, and the
 #     week of examples/week.vsh played by the Linux host, with CR LF line ends) and its
-#     terminal report, CSV and HTML page equal the Linux build's on the same files.
+#     terminal report, CSV and HTML page equal the Linux build's on the same files;
+#   - under Wine: vantrel-report.exe --serve answers /api/history.json with the Linux
+#     build's bytes on the same log, and follows the log vantrel-host.exe is writing;
+#   - the release archive (cpack from this build): exactly the files listed, SHA256SUMS,
+#     the exe's version resource; unpacked into an empty folder, its vantrel-report.exe
+#     under Wine: --version equals the resource, a folder without a log, the log by path
+#     and dropped onto it (from a folder named outside the code page), the window held on a
+#     console of its own, and --serve answering /api/history.json.
 #
 # Installs what it needs first (scripts/bootstrap-windows.sh). When MinGW-w64 or Wine
 # cannot be had it prints "skipped: ..." for what it could not do, and that is no failure.
@@ -118,6 +125,61 @@ if record=$(python3 "$here/pe_module.py" record "$dll" 2>&1) && [ "$record" = "$
     ok "plug-in record: revision 95, \"Vantrel\", both functions at their exported addresses"
 else
     bad "plug-in record" "$(diff <(echo "$expected_record") <(echo "$record"))"
+fi
+
+# --- the release archive ---------------------------------------------------------------
+# Made by CPack from this build (cmake/package.cmake), then checked as a player gets it.
+echo "windows: the release archive"
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
+package_dir=$build/package
+archive=$package_dir/vantrel-$version-windows-x64.zip
+unpacked=""
+rm -rf "$package_dir"
+if ! cpack --preset windows >"$build/package.log" 2>&1; then
+    bad "cpack --preset windows" "$(tail -n 20 "$build/package.log")"
+elif [ ! -f "$archive" ]; then
+    bad "no $archive" "$(ls "$package_dir")"
+else
+    ok "cpack made $(basename "$archive")"
+    expected_files='LICENSE.txt
+README.txt
+THIRD-PARTY-NOTICES.txt
+vantrel-host/README.txt
+vantrel-host/libpluginsdk.dll
+vantrel-host/plugins/Vantrel.dll
+vantrel-host/vantrel-host.exe
+vantrel-report.exe'
+    files=$(cmake -E tar tf "$archive" | grep -v '/$' | LC_ALL=C sort)
+    if [ "$files" = "$expected_files" ]; then
+        ok "the archive holds exactly the $(echo "$files" | wc -l) files listed"
+    else
+        bad "the archive's files (< expected, > found)" "$(diff <(echo "$expected_files") <(echo "$files"))"
+    fi
+    sums=$(cd "$package_dir" && sha256sum --strict -c SHA256SUMS 2>&1)
+    if [ $? -eq 0 ] && [ "$sums" = "$(basename "$archive"): OK" ]; then
+        ok "SHA256SUMS names the archive alone, and its checksum matches"
+    else
+        bad "SHA256SUMS" "$sums"
+    fi
+    unpacked=$root/$build/unpacked
+    rm -rf "$unpacked"
+    mkdir -p "$unpacked"
+    (cd "$unpacked" && cmake -E tar xf "$root/$archive")
+    if grep -q "^Vantrel $version for Windows" "$unpacked/README.txt" &&
+            [ "$(head -c 200 "$unpacked/README.txt" | tr -cd '\r' | wc -c)" -gt 0 ]; then
+        ok "README.txt names version $version, with Windows line ends"
+    else
+        bad "README.txt: no title with version $version, or no CR LF line ends" "$(head -n 3 "$unpacked/README.txt")"
+    fi
+    resource=$(python3 "$here/pe_module.py" version "$unpacked/vantrel-report.exe" 2>&1)
+    resource_version=$(sed -n 's|^040904b0/FileVersion ||p' <<<"$resource")
+    if [ "$resource_version" = "$version" ] && grep -qx "FILEVERSION $version" <<<"$resource" &&
+            grep -qx "040904b0/ProductVersion $version" <<<"$resource" &&
+            grep -qx "040904b0/OriginalFilename vantrel-report.exe" <<<"$resource"; then
+        ok "vantrel-report.exe's version resource: $version, the project's version"
+    else
+        bad "vantrel-report.exe's version resource (project version $version)" "$resource"
+    fi
 fi
 
 # --- sessions under Wine --------------------------------------------------------------
@@ -252,36 +314,39 @@ if [ -z "$linux_report" ] && [ -n "$linux_host" ] && [ -x "$(dirname "$linux_hos
 fi
 reports=$sessions/report
 mkdir -p "$reports"
-# report NAME: runs both builds in $reports on the CR LF log NAME.txt (a relative path, so
-# that the page names the same file) and compares what they print and write.
+# report NAME [EXE LABEL]: runs both builds in $reports on the CR LF log NAME.txt (a
+# relative path, so that the page names the same file) and compares what they print and
+# write. EXE is the Windows program to run (default: the build's), LABEL names its files.
 report() {
-    local name=$1 status=0
-    (cd "$reports" && timeout 120 wine "$root/$report_exe" "$name.txt" --csv "$name.win.csv" \
-        --html "$name.win.html" >"$name.win.out" 2>"$name.win.err") || status=$?
+    local name=$1 exe=${2:-$root/$report_exe} label=${3:-win} status=0
+    local title="report $name" win=$name.$label
+    [ "$label" != win ] && title="report $name ($label)"
+    (cd "$reports" && timeout 120 wine "$exe" "$name.txt" --csv "$win.csv" \
+        --html "$win.html" </dev/null >"$win.out" 2>"$win.err") || status=$?
     if [ $status -ne 0 ]; then
-        bad "report $name: vantrel-report.exe exited with status $status" "$(tail -n 20 "$reports/$name.win.err")"
+        bad "$title: vantrel-report.exe exited with status $status" "$(tail -n 20 "$reports/$win.err")"
         return
     fi
-    ok "report $name: vantrel-report.exe exited 0 on a CR LF log"
+    ok "$title: vantrel-report.exe exited 0 on a CR LF log"
     if [ -z "$linux_report" ]; then
-        echo "           (report $name: not compared: no Linux build of vantrel-report found)"
+        echo "           ($title: not compared: no Linux build of vantrel-report found)"
         return
     fi
     if ! (cd "$reports" && NO_COLOR=1 "$root/$linux_report" "$name.txt" --csv "$name.linux.csv" \
         --html "$name.linux.html" >"$name.linux.out" 2>"$name.linux.err"); then
-        bad "report $name: the Linux run ($linux_report) failed" "$(tail -n 20 "$reports/$name.linux.err")"
+        bad "$title: the Linux run ($linux_report) failed" "$(tail -n 20 "$reports/$name.linux.err")"
         return
     fi
     local what differences=""
     for what in out csv html; do
         local d
-        d=$(diff <(tr -d '\r' <"$reports/$name.linux.$what") <(tr -d '\r' <"$reports/$name.win.$what") | head -n 20)
+        d=$(diff <(tr -d '\r' <"$reports/$name.linux.$what") <(tr -d '\r' <"$reports/$win.$what") | head -n 20)
         [ -n "$d" ] && differences+="$what:"$'\n'"$d"$'\n'
     done
     if [ -z "$differences" ]; then
-        ok "report $name: terminal report, CSV and page match the Linux build's"
+        ok "$title: terminal report, CSV and page match the Linux build's"
     else
-        bad "report $name: output differs from the Linux build's (< Linux, > Windows)" "$differences"
+        bad "$title: output differs from the Linux build's (< Linux, > Windows)" "$differences"
     fi
 }
 if [ ! -f "$report_exe" ]; then
@@ -298,6 +363,104 @@ else
         else
             bad "the Linux host could not play examples/week.vsh"
         fi
+    fi
+fi
+
+# --- vantrel-report.exe --serve under Wine ---------------------------------------------
+echo "windows: vantrel-report.exe --serve under Wine"
+python=/usr/bin/python3
+[ -x "$python" ] || python=python3
+if [ -f "$report_exe" ]; then
+    if [ -n "$linux_report" ] && [ -f "$reports/week.txt" ]; then
+        if said=$(timeout 300 "$python" "$here/serve_check.py" equal "$root/$reports/week.txt" "$root/$linux_report" \
+            "$root/$report_exe" 2>&1); then
+            ok "serve: /api/history.json of the week: $said"
+        else
+            bad "serve: /api/history.json differs from the Linux build's" "$said"
+        fi
+    fi
+    if said=$(timeout 300 "$python" "$here/serve_check.py" follow "$root/$exe" "$root/$report_exe" \
+        "$root/$sessions/serve" 2>&1); then
+        ok "serve: $said"
+    else
+        bad "serve: vantrel-report.exe following vantrel-host.exe's log" "$said"
+    fi
+fi
+
+# --- the unpacked archive under Wine ------------------------------------------------------
+# vantrel-report.exe as a player runs it: from the folder the archive was unpacked into,
+# with nothing of the build beside it, and from a pipe (so it must not wait for Enter).
+echo "windows: the unpacked archive under Wine"
+packaged=$unpacked/vantrel-report.exe
+if [ -z "$unpacked" ] || [ ! -f "$packaged" ]; then
+    skip "the unpacked archive: it was not made"
+else
+    printed=$(timeout 60 wine "$packaged" --version </dev/null 2>&1 | tr -d '\r')
+    if [ "$printed" = "vantrel-report $version" ] && [ "$version" = "$resource_version" ]; then
+        ok "--version prints $version, as the version resource says"
+    else
+        bad "--version against the version resource ($resource_version)" "$printed"
+    fi
+
+    # No log in the folder it was started in (a double-click beside no log).
+    status=0
+    (cd "$unpacked" && timeout 60 wine "$packaged" </dev/null >"$root/$sessions/nolog.out" \
+        2>"$root/$sessions/nolog.err") || status=$?
+    message=$(tr -d '\r' <"$sessions/nolog.err")
+    if [ $status -eq 2 ] && grep -qF "no VantrelLog.txt in $(windows_path "$unpacked")" <<<"$message" &&
+            grep -qF "drop the log file onto vantrel-report.exe" <<<"$message"; then
+        ok "no log in the folder: exit 2, says where it looked and how to name one"
+    else
+        bad "no log in the folder (status $status, expected 2 and the folder's name)" "$message"
+    fi
+
+    log_name=""
+    for candidate in week session; do
+        [ -f "$reports/$candidate.linux.out" ] && { log_name=$candidate; break; }
+    done
+    if [ -z "$log_name" ]; then
+        skip "the unpacked vantrel-report.exe on a log: no Linux report to compare with"
+    else
+        report "$log_name" "$packaged" unpacked
+        # A log dropped onto the exe: its full Windows path is the only argument. The folder
+        # is named with letters outside any one code page, as a player's folder may be.
+        drop_folder="$root/$reports/Łukasz Жуков"
+        mkdir -p "$drop_folder"
+        cp "$reports/$log_name.txt" "$drop_folder/VantrelLog.txt"
+        status=0
+        (cd "$unpacked" && timeout 120 wine "$packaged" "$(windows_path "$drop_folder/VantrelLog.txt")" \
+            </dev/null >"$root/$reports/$log_name.dropped.out" 2>"$root/$reports/$log_name.dropped.err") || status=$?
+        differences=$(diff <(tr -d '\r' <"$reports/$log_name.linux.out") <(tr -d '\r' <"$reports/$log_name.dropped.out"))
+        if [ $status -ne 0 ]; then
+            bad "report $log_name dropped onto the exe: exit status $status" "$(tail -n 20 "$reports/$log_name.dropped.err")"
+        elif [ -n "$differences" ]; then
+            bad "report $log_name dropped onto the exe: output differs from the Linux build's (< Linux, > Windows)" \
+                "$(head -n 20 <<<"$differences")"
+        else
+            ok "report $log_name dropped onto the exe (a folder named outside the code page): the Linux build's report, no wait for Enter from a pipe"
+        fi
+    fi
+
+    # Started with a console of its own, as from Explorer (under Wine: on a terminal): the
+    # report, then "press Enter to close"; it waits, and Enter ends it.
+    if [ -n "$log_name" ]; then
+        if held=$(cd "$reports" && python3 "$root/$here/console_hold.py" wine "$packaged" "$log_name.txt" 2>&1); then
+            ok "with a console of its own: \"press Enter to close\", waits, and Enter ends it"
+        else
+            bad "with a console of its own" "$held"
+        fi
+    fi
+
+    # --serve from the unpacked folder answers /api/history.json.
+    if ! timeout 60 wine "$packaged" --help </dev/null 2>/dev/null | grep -q -- '--serve'; then
+        skip "--serve from the unpacked folder: this vantrel-report.exe has no --serve yet"
+    elif [ -z "$linux_report" ] || [ ! -f "$reports/week.txt" ]; then
+        skip "--serve from the unpacked folder: no Linux build or week to compare with"
+    elif said=$(timeout 300 "$python" "$here/serve_check.py" equal "$root/$reports/week.txt" "$root/$linux_report" \
+            "$packaged" 2>&1); then
+        ok "--serve from the unpacked folder: /api/history.json of the week, $said to the Linux build's"
+    else
+        bad "--serve from the unpacked folder: /api/history.json differs from the Linux build's" "$said"
     fi
 fi
 

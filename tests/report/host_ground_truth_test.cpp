@@ -92,6 +92,9 @@ wait 10
 )";
     vtest::HostRunOptions options;
     options.load = false;
+    // Stamps that follow the virtual clock, as a real log's follow the real one: a poll
+    // line's stamp and count tell when its poll began.
+    options.arguments = {"--clock", "2024-03-05T20:00"};
     const vtest::HostRun run = vtest::RunHost(script, options);
     ASSERT_EQ(run.exitCode, 0) << run.err;
 

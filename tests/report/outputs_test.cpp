@@ -13,6 +13,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "atomic_file.h"
 #include "csv.h"
 #include "terminal.h"
 #include "report_test_support.h"
@@ -73,11 +74,7 @@ protected:
         return names;
     }
 
-    std::string Evening() {
-        vtest::LogText log;
-        for (const std::string& m : vtest::ReadLines(std::string(VANTREL_EXAMPLES_DIR) + "/evening.messages")) log.Line(m, 7);
-        return log.str();
-    }
+    std::string Evening() { return vtest::ExampleLog("evening"); }
 
     fs::path dir_;
 };
@@ -112,6 +109,11 @@ TEST_F(ReportProgram, ErrorsSayWhatAndExitWithTheirCodes) {
     EXPECT_EQ(run.status, 2);
     EXPECT_EQ(run.err, "vantrel-report: cannot open missing.txt: No such file or directory\n");
     EXPECT_EQ(run.out, "");
+
+    // No log named and none in the folder (double-clicked there): where it looked.
+    run = Report("");
+    EXPECT_EQ(run.status, 2);
+    EXPECT_THAT(run.err, StartsWith("vantrel-report: no VantrelLog.txt in " + dir_.string() + " (the current folder).\n"));
 
     run = Report("out");
     EXPECT_EQ(run.status, 2);
@@ -166,6 +168,74 @@ TEST_F(ReportProgram, OutputFilesAppearWholeOrNotAtAll) {
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_THAT(run.err, HasSubstr("warning: could not open out/page.html"));
     EXPECT_TRUE(fs::is_regular_file(dir_ / "out/page.html"));
+}
+
+TEST_F(ReportProgram, SinceAndLastChooseByDayAndBySessionsWithMatches) {
+    const auto stamp = [](const char* text) {
+        LocalSeconds time = 0;
+        EXPECT_TRUE(ParseTimestamp(text, time)) << text;
+        return time;
+    };
+    const auto match = [](int mode, double start) {
+        return fmt::format("Match ended: ModeIndex: {}, Wins: 1, Losses: 0, Starting MMR: {:.2f}, Delta MMR: +00.00", mode,
+                           start);
+    };
+    const std::string load = "CheckMMRUpdate: mmr: 700.00, initialMMR: 0.00, count: 0";
+    // Four loads: a match on the last second of 28 February, one on the first of the 29th,
+    // a session without a match, and a match on 1 March.
+    std::string log;
+    const auto line = [&](const char* time, const std::string& message) {
+        log += FormatLocalTime(stamp(time)) + " - " + message + "\n";
+    };
+    line("2024-02-28 23:00:00", load);
+    line("2024-02-28 23:59:59", match(1, 1000));
+    line("2024-02-29 00:00:00", load);
+    line("2024-02-29 00:00:00", match(1, 1010));
+    line("2024-02-29 12:00:00", load);
+    line("2024-03-01 00:00:05", load);
+    line("2024-03-01 00:00:09", match(2, 800));
+    Write("VantrelLog.txt", log);
+
+    const auto rows = [&](const std::string& arguments) {
+        const ProgramRun run = Report(arguments + " --csv out/rows.csv");
+        EXPECT_EQ(run.status, 0) << arguments << run.err;
+        std::vector<std::string> times;
+        std::istringstream csv(Slurp(dir_ / "out/rows.csv"));
+        std::string row;
+        std::getline(csv, row);
+        while (std::getline(csv, row)) times.push_back(row.substr(0, row.find(',', 20)));
+        return times;
+    };
+    using ::testing::ElementsAre;
+    EXPECT_THAT(rows("--since 2024-02-29"), ElementsAre("2024-02-29 00:00:00,1", "2024-03-01 00:00:09,2"));
+    EXPECT_THAT(rows("--since 2024-03-01"), ElementsAre("2024-03-01 00:00:09,1"));
+    // Without a filter the session without a match counts; with one, it is gone first.
+    EXPECT_THAT(rows("--last 2"), ElementsAre("2024-03-01 00:00:09,2"));
+    EXPECT_THAT(rows("--mode 2v2 --mode 3v3 --last 2"), ElementsAre("2024-02-29 00:00:00,1", "2024-03-01 00:00:09,2"));
+    EXPECT_EQ(Report("--since 2100-02-29").status, 2);  // not a leap year
+}
+
+TEST(AtomicFile, AFailedWriteLeavesTheFolderAsItWas) {
+    const fs::path dir = fs::temp_directory_path() / ("vantrel-atomic-" + std::to_string(::getpid()));
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    std::ofstream(dir / "kept.csv") << "old";
+    std::string error;
+    // The temporary file exists and holds part of the text when the writing fails.
+    EXPECT_FALSE(WriteFileAtomically(dir / "kept.csv", [](std::ostream& out) {
+        out << "half";
+        out.setstate(std::ios::badbit);
+    }, error));
+    EXPECT_FALSE(WriteFileAtomically(dir / "kept.csv", [](std::ostream& out) {
+        out << "half";
+        throw std::runtime_error("disk gone");
+    }, error));
+    EXPECT_EQ(error, "disk gone");
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(dir)) names.push_back(entry.path().filename().string());
+    EXPECT_THAT(names, ::testing::ElementsAre("kept.csv"));
+    EXPECT_EQ(Slurp(dir / "kept.csv"), "old");
+    fs::remove_all(dir);
 }
 
 TEST_F(ReportProgram, OutputThroughLinksAndDevicesKeepsThem) {

@@ -36,16 +36,8 @@ std::string Rating(double mmr, double initial, int count) {
 const std::string kLimit5 = "Check MMR Update: maxRetries reached the limit (5)";
 const std::string kLimit120 = "Check MMR Update: maxRetries reached the limit (120)";
 
-LogText Examples(const std::string& name) {
-    LogText log;
-    for (const std::string& message : vtest::ReadLines(std::string(VANTREL_EXAMPLES_DIR) + "/" + name + ".messages")) {
-        log.Line(message, 7);
-    }
-    return log;
-}
-
 TEST(ReportReader, ExampleLogsGiveTheirKnownHistories) {
-    const History evening = Read(Examples("evening").str());
+    const History evening = Read(vtest::ExampleLog("evening"));
     EXPECT_THAT(Describe(evening), ElementsAre("1 2vs2 W 1000.50>1012.25", "1 2vs2 L 1012.25>1003.00",
                                                "1 3vs3 W 850.00>859.50", "1 3vs3 W 859.50>868.75",
                                                "1 1vs1 L 757.00>?", "1 Other W 0.00>540.00"));
@@ -71,7 +63,7 @@ TEST(ReportReader, ExampleLogsGiveTheirKnownHistories) {
     EXPECT_EQ(sessions[0].modes[0].knownChanges, 0);
 
     // A failed start-up, a healthy one, errors of every kind: two sessions, two matches.
-    const History failures = Read(Examples("failures").str());
+    const History failures = Read(vtest::ExampleLog("failures"));
     EXPECT_THAT(Describe(failures), ElementsAre("2 2vs2 L 900.00>?", "2 2vs2 W 900.00>?"));
     ASSERT_EQ(failures.sessions.size(), 2u);
     EXPECT_TRUE(failures.sessions[0].loadFailed);
@@ -92,7 +84,7 @@ TEST(ReportReader, LineEndingsCutsAndGarbageLoseNoGoodLine) {
     }
     const History a = Read(lf.str());
     const History b = Read(crlf.str());
-    ASSERT_GT(lf.str().size(), 2 * LineReader::kBlockSize);
+    ASSERT_GT(lf.str().size(), 2 * kReadBlockSize);
     EXPECT_EQ(a.matches.size(), 3000u);
     EXPECT_EQ(Describe(a), Describe(b));
     EXPECT_EQ(a.stats.unreadable + b.stats.unreadable, 0u);
@@ -204,7 +196,7 @@ TEST(ReportReader, PollsArePairedByInitialRatingOrderAndTime) {
                  .Line(Rating(1020, 1009, 4), 60)
                  // From 0.00 at count 0 right after its match: that match's first rating.
                  .Line(Won(true))
-                 .Line(Ended(3, 1, 0, 0))
+                 .Line(Ended(3, 1, 0, 0), 0)  // written in the same call, so in the same second
                  .Line(Rating(540, 0, 0), 60)
                  // A retry failure ends the oldest pending poll.
                  .Line(Won(false))
@@ -224,9 +216,9 @@ TEST(ReportReader, StartupPollsMarkLoadsAndAreNoMatches) {
         Read(LogText()
                  // A load whose 1vs1 rating came 30 s late, with a match poll from 0.00 pending at the same time.
                  .Line(Won(true))
-                 .Line(Ended(3, 1, 0, 0), 25)
-                 .Line(Rating(760, 0, 30))                 // too late for the match poll: the start-up's
-                 .Line(Rating(530, 0, 2), 600)             // start-up poll over: the match's, however late
+                 .Line(Ended(3, 1, 0, 0), 2)
+                 .Line(Rating(530, 0, 2), 23)              // 2 s after the match: the match's
+                 .Line(Rating(760, 0, 30), 600)            // too late for the match poll: the start-up's
                  // Reloaded: its start-up line at once.
                  .Line(Rating(760, 0, 0))
                  .Line(Won(false))
@@ -312,6 +304,147 @@ TEST(ReportReader, FiltersAndSummaries) {
     ApplyFilter(last, lastOne);
     EXPECT_THAT(Describe(last), ElementsAre("1 2vs2 W 1000.00>990.00"));
     EXPECT_EQ(last.sessions[0].firstMatch, 0u);
+}
+
+TEST(ReportReader, PollLinesBelongWhereTheirStampAndCountPutThem) {
+    const History history =
+        Read(LogText()
+                 .Line(Rating(700, 0, 0))
+                 // A match poll retries five times at most: from 0.00, count 5 can be a match's,
+                 // count 6 only a start-up poll's (of a load that wrote nothing before it).
+                 .Line(Won(true))
+                 .Line(Ended(3, 1, 0, 0), 5)
+                 .Line(Rating(510, 0, 5), 60)
+                 .Line(Won(true))
+                 .Line(Ended(3, 2, 0, 0), 6)
+                 .Line(Rating(520, 0, 6), 60)
+                 // Two polls from the same rating begun in the same second: the first line goes to
+                 // the oldest, the second to the other.
+                 .Line(Won(true), 0)
+                 .Line(Ended(1, 1, 0, 1000), 0)
+                 .Line(Won(false), 0)
+                 .Line(Ended(2, 0, 1, 1000), 2)
+                 .Line(Rating(1010, 1000, 2), 1)
+                 .Line(Rating(990, 1000, 3), 60)
+                 // A reading from 0.00 at once, a second after the match from 0.00: not the match's
+                 // (written in the same call, it would carry the same second) but a reload's.
+                 .Line(Won(true))
+                 .Line(Ended(3, 3, 0, 520), 0)
+                 .Line(Won(false))
+                 .Line(Ended(3, 3, 1, 0), 1)
+                 .Line(Rating(700, 0, 0))
+                 .str());
+    EXPECT_THAT(Describe(history), ElementsAre("1 Other W 0.00>510.00", "1 Other W 0.00>?", "2 2vs2 W 1000.00>1010.00",
+                                               "2 3vs3 L 1000.00>990.00", "2 Other W 520.00>?",
+                                               "2 Other L 0.00>?"));
+    ASSERT_EQ(history.sessions.size(), 3u);
+    EXPECT_EQ(history.sessions[1].firstLine, 7u);  // the count-6 line
+    EXPECT_EQ(history.sessions[2].matchCount, 0u);
+}
+
+TEST(ReportReader, ALateStartupLineDatesItsLoad) {
+    const History history = Read(LogText()
+                                     .Line(Rating(700, 0, 0))
+                                     .Line(Won(true))
+                                     .Line(Ended(1, 1, 0, 1000), 60)
+                                     // Reloaded without a line: the counts restart.
+                                     .Line(Won(true))
+                                     .Line(Ended(1, 1, 0, 1000), 100)
+                                     .Line(Won(false))
+                                     .Line(Ended(2, 0, 1, 800), 50)
+                                     // Reloaded again here, without a line; two matches that
+                                     // continue the counts, then the start-up line: its load lies
+                                     // 30 s back, after the session's first line, so it is not
+                                     // that session's. Both matches after it are the new load's.
+                                     .Line(Won(true), 0)
+                                     .Line(Ended(3, 1, 0, 0), 0)
+                                     .Line(Rating(540, 0, 0), 10)
+                                     .Line(Won(true), 0)
+                                     .Line(Ended(0, 1, 0, 700), 19)
+                                     .Line(Rating(760, 0, 30))
+                                     .str());
+    std::vector<std::uint32_t> sessions;
+    for (const Match& m : history.matches) sessions.push_back(m.session + 1);
+    EXPECT_THAT(sessions, ElementsAre(1, 2, 2, 3, 3));
+    ASSERT_EQ(history.sessions.size(), 3u);
+    EXPECT_FALSE(history.sessions[1].loadSeen);
+    EXPECT_TRUE(history.sessions[2].loadSeen);
+}
+
+TEST(ReportReader, CountsThatStartAgainOrARatingForgottenMarkAReloadThatWroteNoLine) {
+    // The same result again at 1-0 (or 0-1): a new object, although the counts did not go down.
+    for (const bool won : {true, false}) {
+        const History history = Read(LogText()
+                                         .Line(Rating(700, 0, 0))
+                                         .Line(Won(won))
+                                         .Line(Ended(1, won, !won, 1000), 60)
+                                         .Line(Won(won))
+                                         .Line(Ended(1, won, !won, 1000), 60)
+                                         .Line(Won(!won))
+                                         .Line(Ended(1, 1, 1, 1000))
+                                         .str());
+        std::vector<std::uint32_t> sessions;
+        for (const Match& m : history.matches) sessions.push_back(m.session + 1);
+        EXPECT_THAT(sessions, ElementsAre(1, 2, 2)) << won;
+        EXPECT_FALSE(history.sessions[1].loadSeen);
+    }
+    // A first 1vs1 match from 0.00 after the start-up line read the 1vs1 rating: the object
+    // that read it would start from that rating, so another object played it.
+    const History forgot = Read(LogText()
+                                    .Line(Rating(700, 0, 0))
+                                    .Line(Won(true))
+                                    .Line(Ended(1, 1, 0, 1000), 60)
+                                    .Line(Won(false))
+                                    .Line(Ended(0, 0, 1, 0))
+                                    .str());
+    EXPECT_THAT(Describe(forgot), ElementsAre("1 2vs2 W 1000.00>?", "2 1vs1 L 0.00>?"));
+}
+
+TEST(ReportReader, StreaksRestartWhenTheResultTurns) {
+    History history;
+    history.sessions.push_back(Session{});
+    for (const char result : std::string("LWLWWLWWWL")) {
+        Match match;
+        match.won = result == 'W';
+        history.matches.push_back(match);
+    }
+    history.sessions[0].matchCount = static_cast<std::uint32_t>(history.matches.size());
+    const ModeSummary summary = SummariseModes(history)[0];
+    EXPECT_EQ(summary.longestWinStreak, 3);
+    EXPECT_EQ(summary.longestLossStreak, 1);
+    history.matches.resize(3);  // lost, won, lost
+    history.sessions[0].matchCount = 3;
+    EXPECT_EQ(SummariseModes(history)[0].longestLossStreak, 1);
+    EXPECT_EQ(SummariseModes(history)[0].longestWinStreak, 1);
+}
+
+TEST(ReportCalendar, MonthEndsLeapDaysAndCenturyYears) {
+    for (const char* day : {"2024-02-29", "2000-02-29", "2024-04-30", "2024-12-31", "1900-02-28", "2100-02-28"}) {
+        LocalSeconds time = 0;
+        EXPECT_TRUE(ParseTimestamp(std::string(day) + " 23:59:59", time)) << day;
+    }
+    for (const char* day : {"2023-02-29", "1900-02-29", "2100-02-29", "2024-04-31", "2024-06-31", "2024-01-32"}) {
+        LocalSeconds time = 0;
+        EXPECT_FALSE(ParseTimestamp(std::string(day) + " 12:00:00", time)) << day;
+    }
+    // The second after a month's last is the first of the next month.
+    const std::pair<const char*, const char*> next[] = {
+        {"2024-02-28 23:59:59", "2024-02-29 00:00:00"}, {"2024-02-29 23:59:59", "2024-03-01 00:00:00"},
+        {"2023-02-28 23:59:59", "2023-03-01 00:00:00"}, {"2100-02-28 23:59:59", "2100-03-01 00:00:00"},
+        {"1900-02-28 23:59:59", "1900-03-01 00:00:00"}, {"2000-02-28 23:59:59", "2000-02-29 00:00:00"},
+        {"2024-04-30 23:59:59", "2024-05-01 00:00:00"}, {"2024-12-31 23:59:59", "2025-01-01 00:00:00"},
+    };
+    for (const auto& [before, after] : next) {
+        LocalSeconds a = 0, b = 0;
+        ASSERT_TRUE(ParseTimestamp(before, a) && ParseTimestamp(after, b)) << before;
+        EXPECT_EQ(b, a + 1) << before;
+        EXPECT_EQ(FormatLocalTime(a + 1), after);
+        const CivilTime t = ToCivilTime(b);
+        EXPECT_EQ(ToLocalSeconds(t), b);
+        EXPECT_EQ(fmt::format("{:04d}-{:02d}-{:02d} {:02d}:{:02d}:{:02d}", t.year, t.month, t.day, t.hour, t.minute,
+                              t.second),
+                  after);
+    }
 }
 
 }  // namespace

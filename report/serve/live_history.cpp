@@ -1,0 +1,119 @@
+// The live history: the incremental rebuild's record of changes turned into events.
+#include "live_history.h"
+
+#include <sstream>
+#include <utility>
+
+#include <nlohmann/json.hpp>
+
+namespace vantrel::report::serve {
+
+std::string EventMessage(std::uint64_t id, std::string_view type, std::string_view data) {
+    std::string text;
+    text.reserve(data.size() + type.size() + 40);
+    text += "id: ";
+    text += std::to_string(id);
+    text += "\nevent: ";
+    text += type;
+    text += "\ndata: ";
+    text += data;
+    text += "\n\n";
+    return text;
+}
+
+LiveHistory::LiveHistory(HtmlOptions page)
+    : pageOptions_(std::move(page)), builder_(std::make_unique<HistoryBuilder>()) {}
+
+void LiveHistory::Feed(std::string_view bytes) {
+    builder_->Feed(bytes);
+    // The last session's end moves with every line, reported or not.
+    if (!bytes.empty()) ++version_;
+}
+
+void LiveHistory::StartOver(std::string_view reason) {
+    builder_ = std::make_unique<HistoryBuilder>();
+    pendingReset_ = reason;
+    ++version_;
+    ++epoch_;
+}
+
+void LiveHistory::Settle() {
+    builder_->TakeChanges();
+    pendingReset_.clear();
+    ++version_;
+}
+
+void LiveHistory::Event(LiveEvent::Kind kind, std::size_t index, std::string_view type, const std::string& data) {
+    LiveEvent event;
+    event.kind = kind;
+    event.index = index;
+    event.id = nextId_++;
+    event.text = EventMessage(event.id, type, data);
+    events_.push_back(std::move(event));
+}
+
+std::vector<LiveEvent> LiveHistory::TakeEvents() {
+    const HistoryChanges changes = builder_->TakeChanges();
+    const History& h = builder_->history();
+    const bool any = !pendingReset_.empty() || changes.Any(h.sessions.size(), h.matches.size());
+    if (any) ++version_;
+    if (changes.reshapedFrom) ++epoch_;
+    if (!pendingReset_.empty() || changes.reshapedFrom) {
+        // Pages start over from the whole history: the sessions they show no longer hold.
+        const std::string reason = !pendingReset_.empty() ? pendingReset_ : "regrouped";
+        nlohmann::json data{{"reason", reason}, {"sessions", h.sessions.size()}, {"matches", h.matches.size()}};
+        if (changes.reshapedFrom) data["from"] = *changes.reshapedFrom;
+        Event(LiveEvent::Kind::Reset, 0, "reset", data.dump());
+        pendingReset_.clear();
+    }
+    for (const std::uint32_t index : changes.ratingsFound) {
+        if (index < h.matches.size()) {
+            Event(LiveEvent::Kind::Rating, index, "rating",
+                  "{\"index\":" + std::to_string(index) + ",\"match\":" + MatchJson(h, index) + "}");
+        }
+    }
+    // Sessions and matches in file order: a session's event before its first match's.
+    std::size_t session = changes.firstNewSession;
+    for (std::size_t match = changes.firstNewMatch; match <= h.matches.size(); ++match) {
+        const std::uint32_t owner = match < h.matches.size() ? h.matches[match].session
+                                                              : static_cast<std::uint32_t>(h.sessions.size());
+        while (session < h.sessions.size() && session <= owner) {
+            Event(LiveEvent::Kind::Session, session, "session",
+                  "{\"index\":" + std::to_string(session) + ",\"session\":" + SessionJson(h, session) + "}");
+            ++session;
+        }
+        if (match < h.matches.size()) {
+            Event(LiveEvent::Kind::Match, match, "match",
+                  "{\"index\":" + std::to_string(match) + ",\"match\":" + MatchJson(h, match) + "}");
+        }
+    }
+    return std::exchange(events_, {});
+}
+
+const SessionGlance& LiveHistory::Glance() {
+    if (glanceVersion_ != version_) {
+        glance_ = GlanceAtLastSession(history());
+        glanceVersion_ = version_;
+    }
+    return glance_;
+}
+
+const std::string& LiveHistory::GlanceJsonText() {
+    if (glanceJson_.version != version_) {
+        glanceJson_.text = SessionGlanceJson(history(), Glance());
+        glanceJson_.version = version_;
+    }
+    return glanceJson_.text;
+}
+
+const std::string& LiveHistory::PageText() {
+    if (page_.version != version_) {
+        std::ostringstream out;
+        WriteHtml(out, history(), pageOptions_);
+        page_.text = std::move(out).str();
+        page_.version = version_;
+    }
+    return page_.text;
+}
+
+}  // namespace vantrel::report::serve

@@ -1,0 +1,76 @@
+// The history while the log grows: the rebuild fed in pieces (the same rules as the batch
+// report), what changed turned into events for the event stream, and the texts served
+// (the session at a glance, the page) made once per change and only when asked for.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "html_report.h"
+#include "json.h"
+#include "rebuild.h"
+
+namespace vantrel::report::serve {
+
+struct LiveEvent {
+    enum class Kind { Session, Match, Rating, Reset };
+    Kind kind = Kind::Match;
+    std::size_t index = 0;   // the session's or the match's; unused for Reset
+    std::uint64_t id = 0;    // increasing, from 1
+    std::string text;        // the whole Server-Sent Events message
+};
+
+class LiveHistory {
+public:
+    explicit LiveHistory(HtmlOptions page = {});
+
+    // Bytes of the log, cut anywhere.
+    void Feed(std::string_view bytes);
+    // Room for the matches of a file of this size, read next (spares a growing vector's copies).
+    void ReserveForBytes(std::uint64_t bytes) { builder_->ReserveForBytes(bytes); }
+    // The file was replaced or truncated: everything read is void.
+    void StartOver(std::string_view reason);
+    // Drops what changed so far without making events of it (the log as found at start).
+    void Settle();
+    // The events of what changed since the last call (or Settle).
+    std::vector<LiveEvent> TakeEvents();
+
+    const History& history() const { return builder_->history(); }
+    // Bumped by every change the texts below depend on.
+    std::uint64_t version() const { return version_; }
+    // Bumped when sessions or matches already read change place (a start-over, a regrouping):
+    // a text made in pieces across such a change would not be one history.
+    std::uint64_t epoch() const { return epoch_; }
+
+    const std::string& GlanceJsonText();
+    const SessionGlance& Glance();
+    // The --html page of the whole history.
+    const std::string& PageText();
+
+private:
+    void Event(LiveEvent::Kind kind, std::size_t index, std::string_view type, const std::string& data);
+
+    HtmlOptions pageOptions_;
+    std::unique_ptr<HistoryBuilder> builder_;
+    std::vector<LiveEvent> events_;
+    std::uint64_t nextId_ = 1;
+    std::uint64_t version_ = 1;
+    std::uint64_t epoch_ = 1;
+    std::string pendingReset_;  // reason of a start-over not yet turned into an event
+
+    struct Cached {
+        std::uint64_t version = 0;
+        std::string text;
+    };
+    Cached glanceJson_, page_;
+    std::uint64_t glanceVersion_ = 0;
+    SessionGlance glance_;
+};
+
+// "id: N\nevent: TYPE\ndata: DATA\n\n" (DATA holds no line break: JSON as dumped has none).
+std::string EventMessage(std::uint64_t id, std::string_view type, std::string_view data);
+
+}  // namespace vantrel::report::serve

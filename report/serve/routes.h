@@ -1,0 +1,50 @@
+// What the server answers, decided apart from the network: the fixed set of paths, the
+// methods, and the Host check that keeps other web sites out.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vantrel::report::serve {
+
+enum class Route { Page, Overlay, Events, HistoryJson, SessionJson };
+
+// The Host header values a request may carry: the bound address, localhost and 127.0.0.1,
+// each with the port. Bound to every address (0.0.0.0 or ::), any IP address with the
+// port: a name is what a page of another site would use (a DNS name of theirs that
+// resolves to this machine), an address is not.
+class HostCheck {
+public:
+    HostCheck(std::string_view boundAddress, std::uint16_t port);
+    bool Allows(std::string_view host) const;
+
+private:
+    std::vector<std::string> allowed_;  // lower case
+    std::uint16_t port_;
+    bool anyAddress_ = false;
+};
+
+struct Refusal {
+    unsigned status = 0;
+    std::string reason;  // one line, for the body
+};
+
+// GET and HEAD only, one of the fixed paths (the query is looked at only by the overlay),
+// an allowed Host. Returns the route, or how to refuse.
+struct Decision {
+    std::optional<Route> route;
+    Refusal refusal;
+    std::string_view query;  // after '?', without it
+};
+Decision Decide(std::string_view method, std::string_view target, std::string_view host, const HostCheck& hosts);
+
+// "127.0.0.1:9000", "[::1]:9000", "localhost:9000" into an address and a port (0: any free
+// port); false for anything else. A missing value gives 127.0.0.1 and the default port.
+inline constexpr std::uint16_t kDefaultPort = 7433;
+bool ParseListenAddress(std::string_view text, std::string& address, std::uint16_t& port);
+bool IsLoopback(std::string_view address);
+
+}  // namespace vantrel::report::serve

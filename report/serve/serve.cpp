@@ -1,0 +1,229 @@
+// The --serve run: the follower, the live history and the server wired together on the
+// server's thread, and the terminal lines that tell what happens.
+#include "serve.h"
+
+#include <cstdio>
+
+#include <fmt/format.h>
+
+#include "command_line.h"
+#include "follower.h"
+#include "live_history.h"
+#include "obs_text.h"
+#include "pages.h"
+#include "server.h"
+
+#if defined(_WIN32)
+#include <windows.h>
+#include <shellapi.h>
+#else
+#include <spawn.h>
+extern char** environ;
+#endif
+
+namespace vantrel::report::serve {
+namespace {
+
+// How often the log is looked at: a line is seen within this, well inside 250 ms.
+constexpr std::chrono::milliseconds kPollPeriod{100};
+// Terminal lines for the changes of one look; more are counted in one line.
+constexpr int kLinesPerLook = 20;
+// Up to this many matches the history's JSON is made whole and kept until the history
+// changes (about 2.6 MB); a longer one is made in pieces while it is sent.
+constexpr std::size_t kPiecedMatches = 20'000;
+
+void Say(const std::string& line) {
+    std::fwrite(line.data(), 1, line.size(), stdout);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
+}
+
+std::string Rating(float value) { return fmt::format("{:.2f}", value); }
+
+std::string Describe(const History& history, const LiveEvent& event) {
+    switch (event.kind) {
+        case LiveEvent::Kind::Session: {
+            const Session& session = history.sessions[event.index];
+            return fmt::format("session {} started {}", event.index + 1, FormatLocalTime(session.start));
+        }
+        case LiveEvent::Kind::Match: {
+            const Match& match = history.matches[event.index];
+            return fmt::format("{}  {} {}, rating before {} (session {})", FormatLocalTime(match.time),
+                               kModeLabels[match.mode], match.won ? "won" : "lost",
+                               match.before != 0.0f ? Rating(match.before) : "unknown", match.session + 1);
+        }
+        case LiveEvent::Kind::Rating: {
+            const Match& match = history.matches[event.index];
+            const auto change = match.change();
+            return fmt::format("{}  {} rating after {}{}", FormatLocalTime(match.time), kModeLabels[match.mode],
+                               Rating(*match.after), change ? fmt::format(" ({:+.2f})", *change) : "");
+        }
+        case LiveEvent::Kind::Reset:
+            return fmt::format("the history was rebuilt: {} sessions, {} matches", history.sessions.size(),
+                               history.matches.size());
+    }
+    return {};
+}
+
+bool OpenUrl(const std::string& url) {
+#if defined(_WIN32)
+    const auto result = reinterpret_cast<INT_PTR>(ShellExecuteA(nullptr, "open", url.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
+    return result > 32;
+#else
+    std::string link = url;
+    std::string program = "xdg-open";
+    char* args[] = {program.data(), link.data(), nullptr};
+    pid_t child = 0;
+    return posix_spawnp(&child, "xdg-open", nullptr, nullptr, args, environ) == 0;
+#endif
+}
+
+}  // namespace
+
+int RunServe(const ServeOptions& options) {
+    const std::string logName = PathToUtf8(options.log);
+    if (!IsLoopback(options.address)) {
+        fmt::print(stderr,
+                   "vantrel-report: warning: listening on {}: the rating history is then readable from the network\n",
+                   options.address);
+    }
+
+    HtmlOptions html;
+    html.sourceName = logName;
+    LiveHistory live(html);
+    std::string startOverReason;
+    LogFollower follower(options.log,
+                         {[&](std::string_view bytes) { live.Feed(bytes); },
+                          [&] { live.StartOver(startOverReason); },
+                          [&](FollowNote note, const std::string& detail) {
+                              switch (note) {
+                                  case FollowNote::Waiting:
+                                      Say(fmt::format("waiting for {} to appear", logName));
+                                      break;
+                                  case FollowNote::Appeared:
+                                      Say(fmt::format("{} appeared; following it", logName));
+                                      break;
+                                  case FollowNote::Gone:
+                                      Say(fmt::format("{} is gone; waiting for a new one", logName));
+                                      break;
+                                  case FollowNote::Replaced:
+                                      startOverReason = "replaced";
+                                      Say(fmt::format("{} is a new file; reading it from the start", logName));
+                                      break;
+                                  case FollowNote::Truncated:
+                                      startOverReason = "truncated";
+                                      Say(fmt::format("{} was cut short; reading it from the start", logName));
+                                      break;
+                                  case FollowNote::ReadFailed:
+                                      Say(fmt::format("cannot read {}: {}", logName, detail));
+                                      break;
+                              }
+                          }});
+
+    std::optional<ObsTextFiles> obs;
+    if (options.obsText) obs.emplace(*options.obsText);
+    bool obsFailed = false;
+    const auto updateObs = [&] {
+        if (!obs) return;
+        std::string error;
+        if (!obs->Update(live.history(), live.Glance(), error)) {
+            if (!obsFailed) Say(error);
+            obsFailed = true;
+        } else {
+            obsFailed = false;
+        }
+    };
+
+    std::uint64_t livePageVersion = 0;
+    std::shared_ptr<const std::string> livePage, historyJson, glanceJson;
+    std::uint64_t historyJsonVersion = 0, glanceJsonVersion = 0;
+    const auto overlay = std::make_shared<const std::string>(OverlayPage());
+    const Handler handler = [&](Route route, std::string_view) {
+        Reply reply;
+        switch (route) {
+            case Route::Page:
+                if (livePageVersion != live.version() || !livePage) {
+                    livePage = std::make_shared<const std::string>(LivePage(live.PageText()));
+                    livePageVersion = live.version();
+                }
+                reply.contentType = "text/html; charset=utf-8";
+                reply.body = livePage;
+                break;
+            case Route::Overlay:
+                reply.contentType = "text/html; charset=utf-8";
+                reply.body = overlay;
+                break;
+            case Route::HistoryJson:
+                reply.contentType = "application/json";
+                if (live.history().matches.size() > kPiecedMatches) {
+                    // Made while it is sent, a piece between other clients' turns.
+                    auto pieces = std::make_shared<HistoryJsonPieces>(live.history());
+                    reply.pieces = [&live, pieces, epoch = live.epoch()](std::string& out) {
+                        if (live.epoch() != epoch) return Piece::Broken;
+                        return pieces->Next(live.history(), out) ? Piece::More : Piece::Done;
+                    };
+                    break;
+                }
+                if (historyJsonVersion != live.version() || !historyJson) {
+                    historyJson = std::make_shared<const std::string>(HistoryJson(live.history()));
+                    historyJsonVersion = live.version();
+                }
+                reply.body = historyJson;
+                break;
+            case Route::SessionJson:
+                if (glanceJsonVersion != live.version() || !glanceJson) {
+                    glanceJson = std::make_shared<const std::string>(live.GlanceJsonText());
+                    glanceJsonVersion = live.version();
+                }
+                reply.contentType = "application/json";
+                reply.body = glanceJson;
+                break;
+            case Route::Events:
+                break;  // the server's own
+        }
+        return reply;
+    };
+
+    std::unique_ptr<Server> server;
+    try {
+        server = std::make_unique<Server>(options.address, options.port, ServerLimits{}, handler, Say);
+    } catch (const ServeError& error) {
+        fmt::print(stderr, "vantrel-report: {}\n", error.what());
+        return 2;
+    }
+
+    // What the file holds now is the history as found: no events, one line.
+    std::error_code sizeError;
+    if (const auto size = std::filesystem::file_size(options.log, sizeError); !sizeError) live.ReserveForBytes(size);
+    follower.Poll();
+    live.Settle();
+    Say(fmt::format("{}: {} sessions, {} matches", logName, live.history().sessions.size(),
+                    live.history().matches.size()));
+    updateObs();
+    const std::string url = server->Url();
+    Say(fmt::format("serving {} (overlay: {}overlay); Ctrl-C ends", url, url));
+    if (options.open && !OpenUrl(url)) {
+        fmt::print(stderr, "vantrel-report: warning: could not open {} in a browser\n", url);
+    }
+
+    std::uint64_t obsVersion = live.version();
+    server->Run(kPollPeriod, [&] {
+        follower.Poll();
+        std::vector<LiveEvent> events = live.TakeEvents();
+        int told = 0;
+        for (LiveEvent& event : events) {
+            if (told < kLinesPerLook) Say(Describe(live.history(), event));
+            ++told;
+            server->Broadcast(event.id, std::move(event.text));
+        }
+        if (told > kLinesPerLook) Say(fmt::format("... and {} more", told - kLinesPerLook));
+        if (obsVersion != live.version()) {
+            updateObs();
+            obsVersion = live.version();
+        }
+    });
+    Say("stopped");
+    return 0;
+}
+
+}  // namespace vantrel::report::serve

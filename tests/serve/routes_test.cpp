@@ -1,0 +1,129 @@
+// What the server answers without the network: the Host check that keeps other sites'
+// pages out, the fixed paths and methods, the listen address, and the JSON and text files
+// made of a history.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include <nlohmann/json.hpp>
+
+#include "json.h"
+#include "obs_text.h"
+#include "routes.h"
+
+namespace {
+
+using namespace vantrel::report;
+using namespace vantrel::report::serve;
+
+TEST(ServeRoutes, OnlyOurOwnHostNamesWithThePortAreAnswered) {
+    const HostCheck loopback("127.0.0.1", 7433);
+    for (const char* host : {"127.0.0.1:7433", "localhost:7433", "LocalHost:7433"}) {
+        EXPECT_TRUE(loopback.Allows(host)) << host;
+    }
+    // A name of another site resolving here (DNS rebinding), a wrong port, no port, nothing.
+    for (const char* host : {"evil.example:7433", "127.0.0.1:80", "127.0.0.1", "localhost", "", "192.168.1.5:7433",
+                             "localhost:7433.evil.example", "127.0.0.1:7433 "}) {
+        EXPECT_FALSE(loopback.Allows(host)) << host;
+    }
+    // Bound to every address: any address literal with the port, still no name.
+    const HostCheck any("0.0.0.0", 9000);
+    EXPECT_TRUE(any.Allows("192.168.1.5:9000"));
+    EXPECT_TRUE(any.Allows("[fe80::1]:9000"));
+    EXPECT_FALSE(any.Allows("192.168.1.5:9001"));
+    EXPECT_FALSE(any.Allows("media-pc.lan:9000"));
+    EXPECT_FALSE(any.Allows("1.2.3.4.5:9000"));
+    EXPECT_TRUE(HostCheck("::1", 80).Allows("[::1]:80"));
+}
+
+TEST(ServeRoutes, FixedPathsGetAndHeadOnly) {
+    const HostCheck hosts("127.0.0.1", 1);
+    const auto route = [&](std::string_view method, std::string_view target) {
+        return Decide(method, target, "127.0.0.1:1", hosts);
+    };
+    EXPECT_EQ(route("GET", "/").route, Route::Page);
+    EXPECT_EQ(route("HEAD", "/api/history.json").route, Route::HistoryJson);
+    const Decision overlay = route("GET", "/overlay?modes=2v2,3v3&theme=light");
+    EXPECT_EQ(overlay.route, Route::Overlay);
+    EXPECT_EQ(overlay.query, "modes=2v2,3v3&theme=light");
+    for (const char* target : {"/../etc/passwd", "/overlay/../api/history.json", "//", "/index.html", "/api/",
+                               "/events/", "http://127.0.0.1:1/", "*", "/%2e%2e/"}) {
+        EXPECT_EQ(route("GET", target).refusal.status, 404u) << target;
+    }
+    for (const char* method : {"POST", "PUT", "DELETE", "OPTIONS", "get", "CONNECT"}) {
+        EXPECT_EQ(route(method, "/").refusal.status, 405u) << method;
+    }
+    EXPECT_EQ(Decide("GET", "/", "evil.example:1", hosts).refusal.status, 403u);
+}
+
+TEST(ServeRoutes, ListenAddresses) {
+    std::string address;
+    std::uint16_t port = 1;
+    EXPECT_TRUE(ParseListenAddress("127.0.0.1:9000", address, port));
+    EXPECT_EQ(address, "127.0.0.1");
+    EXPECT_EQ(port, 9000);
+    EXPECT_TRUE(ParseListenAddress("localhost:0", address, port));
+    EXPECT_EQ(address, "127.0.0.1");
+    EXPECT_EQ(port, 0);
+    EXPECT_TRUE(ParseListenAddress("[::1]:80", address, port));
+    EXPECT_EQ(address, "::1");
+    for (const char* bad : {"9000", "127.0.0.1", "127.0.0.1:", "127.0.0.1:65536", "256.0.0.1:80", "host.lan:80",
+                            "::1:80", "127.0.0.1:-1", ":80"}) {
+        EXPECT_FALSE(ParseListenAddress(bad, address, port)) << bad;
+    }
+    EXPECT_TRUE(IsLoopback("127.0.0.1"));
+    EXPECT_TRUE(IsLoopback("::1"));
+    EXPECT_FALSE(IsLoopback("0.0.0.0"));
+}
+
+const char* const kLog =
+    "2026-12-07 21:05:09 - OnMatchEnd: wonMatch: 1\n"
+    "2026-12-07 21:05:09 - Match ended: ModeIndex: 1, Wins: 1, Losses: 0, Starting MMR: 1000.10, Delta MMR: +00.00\n"
+    "2026-12-07 21:05:12 - CheckMMRUpdate: mmr: 1012.30, initialMMR: 1000.10, count: 3\n"
+    "2026-12-07 21:09:00 - OnMatchEnd: wonMatch: 1\n"
+    "2026-12-07 21:09:00 - Match ended: ModeIndex: 3, Wins: 1, Losses: 0, Starting MMR: 0.00, Delta MMR: +00.00\n"
+    "2026-12-07 21:10:00 - OnMatchEnd: wonMatch: 1\n"
+    "2026-12-07 21:10:00 - Match ended: ModeIndex: 1, Wins: 2, Losses: 0, Starting MMR: 1012.30, Delta MMR: +00.00\n";
+
+TEST(ServeJson, MatchesCarryTheCsvFieldsWithNullForUnknown) {
+    std::istringstream in(kLog);
+    const History history = ReadHistory(in);
+    const auto json = nlohmann::ordered_json::parse(HistoryJson(history));
+    ASSERT_EQ(json["matches"].size(), 3u);
+    EXPECT_EQ(json["matches"][0].dump(),
+              R"({"time":"2026-12-07 21:05:09","session":1,"mode":"2vs2","result":"won","before":1000.1,"after":1012.3,"change":12.2})");
+    // A first rating of "Other" (no rating before), and a match whose poll never ended.
+    EXPECT_EQ(json["matches"][1]["before"], nullptr);
+    EXPECT_EQ(json["matches"][1]["change"], nullptr);
+    EXPECT_EQ(json["matches"][2]["after"], nullptr);
+    EXPECT_EQ(json["sessions"][0]["matches"], 3);
+    // Made a match at a time, the same text; matches read after it began are not in it.
+    HistoryJsonPieces pieces(history);
+    History grown = history;
+    grown.matches.push_back(grown.matches.back());
+    std::string pieced;
+    while (pieces.Next(grown, pieced, 1)) {
+    }
+    EXPECT_EQ(pieced, HistoryJson(history));
+
+    // The session at a glance and its text files: 2vs2 2-0 with one known change, a streak of 3.
+    const SessionGlance glance = GlanceAtLastSession(history);
+    EXPECT_EQ(glance.streak, 3);
+    const auto texts = ObsTexts(history, glance);
+    const auto text = [&](const std::string& name) {
+        for (const auto& [file, content] : texts) {
+            if (file == name) return content;
+        }
+        return std::string("(none)");
+    };
+    EXPECT_EQ(text("2vs2-record.txt"), "2-0");
+    EXPECT_EQ(text("2vs2-change.txt"), "+12.20");
+    EXPECT_EQ(text("2vs2-rating.txt"), "1012.30");
+    EXPECT_EQ(text("other-change.txt"), "");
+    EXPECT_EQ(text("session-record.txt"), "3-0");
+    EXPECT_EQ(text("last-result.txt"), "Won 2vs2");
+    EXPECT_EQ(text("streak.txt"), "3 wins");
+}
+
+}  // namespace

@@ -1,0 +1,150 @@
+"""vantrel-report --serve as a whole program: bad and hostile requests answered or refused
+while an event client keeps receiving its events; the file followed through its changes,
+with the terminal and the text files telling; exit statuses."""
+import json
+import os
+import socket
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+from pathlib import Path
+
+sys.path.insert(0, os.path.dirname(__file__))
+from serve_support import REPORT, Events, Serve, match_lines, session_start  # noqa: E402
+
+
+class ServeTest(unittest.TestCase):
+    def setUp(self):
+        self.dir = tempfile.TemporaryDirectory(prefix="vantrel-serve-")
+        self.log = Path(self.dir.name) / "VantrelLog.txt"
+
+    def tearDown(self):
+        self.dir.cleanup()
+
+    def append(self, text):
+        with open(self.log, "a", newline="") as log:
+            log.write(text)
+
+    def test_hostile_requests_are_refused_while_events_flow(self):
+        self.append(session_start(0) + match_lines(1))
+        serve = Serve(self.log)
+        try:
+            events = Events(serve)
+            self.assertEqual(events.status, 200)
+            hostile = {
+                "GET /../etc/passwd HTTP/1.1\r\nHost: {host}\r\n\r\n": {404},
+                "GET /overlay/../../../etc/passwd HTTP/1.1\r\nHost: {host}\r\n\r\n": {404},
+                "GET /" + "a" * 100_000 + " HTTP/1.1\r\nHost: {host}\r\n\r\n": {431, 0},
+                "GET / HTTP/1.1\r\nHost: {host}\r\n" + "X-Big: " + "b" * 100_000 + "\r\n\r\n": {431, 0},
+                "GET / HTTP/1.1\r\nHost: {host}\r\n" + "X-Many: c\r\n" * 5000 + "\r\n": {431, 0},
+                "POST / HTTP/1.1\r\nHost: {host}\r\nContent-Length: 2\r\n\r\nhi": {405},
+                "DELETE /api/history.json HTTP/1.1\r\nHost: {host}\r\n\r\n": {405},
+                "GET /api/history.json HTTP/1.1\r\nHost: rebound.example:%d\r\n\r\n" % serve.port: {403},
+                "GET /events HTTP/1.1\r\nHost: rebound.example:%d\r\n\r\n" % serve.port: {403},
+                "GET /api/history.json HTTP/1.0\r\n\r\n": {403},
+                "BREW / HTCPCP/1.0\r\n\r\n": {400, 0},
+            }
+            for raw, codes in hostile.items():
+                code, reply = serve.request(raw)
+                self.assertIn(code, codes, raw[:80])
+                self.assertNotIn(b"Access-Control", reply)
+                self.assertNotIn(b"root:", reply)
+            # A thousand connections opened and left idle: the oldest make room, a new
+            # client is still answered, and the event client still receives.
+            idle = [socket.create_connection((serve.host, serve.port)) for _ in range(1000)]
+            code, body = serve.get("/api/history.json")
+            self.assertEqual(code, 200)
+            self.assertEqual(len(json.loads(body)["matches"]), 1)
+            for n in range(2, 5):
+                self.append(match_lines(n, before=990.0 + n, wins=n))
+            deadline = time.time() + 3
+            while time.time() < deadline and sum(e[1] == "match" for e in events.pump(0.05)) < 3:
+                pass
+            got = events.events
+            # A rating read with its match comes in the match's event; a later one in its own.
+            self.assertEqual([json.loads(e[2])["index"] for e in got if e[1] == "match"], [1, 2, 3])
+            self.assertEqual([e[0] for e in got], list(range(1, len(got) + 1)))
+            for sock in idle:
+                sock.close()
+            # Event clients beyond the limit (256) get 503; the first keeps receiving.
+            more = [Events(serve) for _ in range(255)]
+            self.assertEqual({e.status for e in more}, {200})
+            self.assertEqual(Events(serve).status, 503)
+            for stream in more:
+                stream.close()
+            self.append(match_lines(5, before=995.0, wins=5))
+            deadline = time.time() + 3
+            while time.time() < deadline and sum(e[1] == "match" for e in events.pump(0.05)) < 4:
+                pass
+            self.assertEqual(sum(e[1] == "match" for e in events.events), 4)
+            # HEAD: the length of GET's body, no body.
+            code, reply = serve.request("HEAD /api/history.json HTTP/1.1\r\nHost: {host}\r\nConnection: close\r\n\r\n")
+            self.assertEqual(code, 200)
+            head, _, rest = reply.partition(b"\r\n\r\n")
+            _, body = serve.get("/api/history.json")
+            self.assertIn(b"Content-Length: %d" % len(body), head)
+            self.assertEqual(rest, b"")
+            events.close()
+        finally:
+            self.assertEqual(serve.stop(), 0)
+        self.assertIn("stopped", serve.lines)
+        refusals = [line for line in serve.lines if line.startswith("refused")]
+        self.assertLessEqual(len(refusals), 3, serve.lines)  # told, not flooded
+
+    def test_follows_a_late_truncated_and_replaced_file_and_keeps_text_files(self):
+        obs = Path(self.dir.name) / "obs"
+        serve = Serve(self.log, "--obs-text", str(obs))
+        try:
+            serve.wait_for("waiting for .*VantrelLog.txt to appear")
+            events = Events(serve)
+            self.append(session_start(0) + match_lines(1, won=False, wins=0, losses=1)[:-30])
+            serve.wait_for("appeared")
+            self.append(match_lines(1, won=False, wins=0, losses=1)[-30:])
+            got = events.wait(3)
+            self.assertEqual([e[1] for e in got], ["session", "match", "rating"])
+            serve.wait_for(r"2vs2 lost, rating before 1000.00 \(session 1\)")
+            serve.wait_for(r"2vs2 rating after 990.00 \(-10.00\)")
+            deadline = time.time() + 3
+            last = obs / "last-result.txt"  # the last file written
+            while time.time() < deadline and not (last.exists() and last.read_text() == "Lost -10.00 2vs2"):
+                time.sleep(0.05)
+            self.assertEqual((obs / "2vs2-record.txt").read_text(), "0-1")
+            self.assertEqual((obs / "2vs2-change.txt").read_text(), "-10.00")
+            self.assertEqual((obs / "last-result.txt").read_text(), "Lost -10.00 2vs2")
+
+            # Cut short, then a new file renamed over it: each time read from the start.
+            with open(self.log, "w", newline="") as log:
+                log.write(session_start(5))
+            serve.wait_for("cut short")
+            got = events.wait(5)
+            self.assertEqual(got[3][1], "reset")
+            other = Path(self.dir.name) / "new.txt"
+            other.write_text(session_start(9) + match_lines(10, mode=2) + match_lines(11, mode=2, wins=2), newline="")
+            os.replace(other, self.log)
+            serve.wait_for("is a new file")
+            code, body = serve.get("/api/history.json")
+            history = json.loads(body)
+            self.assertEqual([m["mode"] for m in history["matches"]], ["3vs3", "3vs3"])
+            self.log.unlink()
+            serve.wait_for("is gone")
+            events.close()
+        finally:
+            self.assertEqual(serve.stop(), 0)
+
+    def test_a_busy_port_or_a_bad_address_exits_2_with_one_line(self):
+        self.append(session_start(0))
+        serve = Serve(self.log)
+        try:
+            for address in (f"127.0.0.1:{serve.port}", "300.1.1.1:80", "media-pc.lan:80"):
+                run = subprocess.run([REPORT, str(self.log), "--serve", address], capture_output=True, text=True,
+                                     timeout=30)
+                self.assertEqual(run.returncode, 2, address)
+                self.assertEqual(len(run.stderr.strip().splitlines()), 1, run.stderr)
+        finally:
+            self.assertEqual(serve.stop(), 0)
+
+
+if __name__ == "__main__":
+    unittest.main()
