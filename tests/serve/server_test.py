@@ -1,6 +1,7 @@
 """vantrel-report --serve as a whole program: bad and hostile requests answered or refused
 while an event client keeps receiving its events; the file followed through its changes,
 with the terminal and the text files telling; exit statuses."""
+import http.client
 import json
 import os
 import socket
@@ -130,6 +131,26 @@ class ServeTest(unittest.TestCase):
             self.log.unlink()
             serve.wait_for("is gone")
             events.close()
+        finally:
+            self.assertEqual(serve.stop(), 0)
+
+    def test_a_long_history_comes_in_pieces_while_others_are_answered(self):
+        # Over 20,000 matches: the JSON is made while it is sent, in chunked coding.
+        count = 20_500
+        self.append(session_start(0) + "".join(match_lines(n, wins=n) for n in range(1, count + 1)))
+        serve = Serve(self.log)
+        try:
+            connection = http.client.HTTPConnection(serve.host, serve.port, timeout=60)
+            connection.request("GET", "/api/history.json")
+            reply = connection.getresponse()
+            self.assertEqual(reply.getheader("Transfer-Encoding"), "chunked")
+            first = reply.read(1000)  # the rest still to come: another client is answered
+            self.assertEqual(serve.get("/api/session.json")[0], 200)
+            history = json.loads(first + reply.read())
+            self.assertEqual(len(history["matches"]), count)
+            self.assertEqual(history["matches"][-1]["before"], 1000.0)
+            self.assertEqual(history["sessions"][0]["matches"], count)
+            connection.close()
         finally:
             self.assertEqual(serve.stop(), 0)
 
