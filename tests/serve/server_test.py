@@ -154,6 +154,60 @@ class ServeTest(unittest.TestCase):
         finally:
             self.assertEqual(serve.stop(), 0)
 
+    def test_a_client_that_reads_nothing_delays_no_one(self):
+        self.append(session_start(0))
+        serve = Serve(self.log)
+        try:
+            stuck = socket.socket()
+            stuck.setsockopt(socket.SOL_SOCKET, socket.SO_RCVBUF, 4096)
+            stuck.connect((serve.host, serve.port))
+            stuck.sendall(f"GET /events HTTP/1.1\r\nHost: {serve.host}:{serve.port}\r\n\r\n".encode())
+            events = Events(serve)
+            # Megabytes of events, a few hundred matches a look.
+            count = 0
+            for _ in range(60):
+                self.append("".join(match_lines(n, wins=n) for n in range(count + 1, count + 401)))
+                count += 400
+                events.pump(0.1)
+            # The reader kept up to the end: every event, ids without a gap, the last one
+            # covering every match (looks that read too much at once send a reset instead).
+            def done(event):
+                data = json.loads(event[2])
+                return data.get("index") == count - 1 if event[1] == "match" else data.get("matches") == count
+            deadline = time.time() + 60
+            while time.time() < deadline and not (events.pump(0.2) and done(events.events[-1])):
+                pass
+            self.assertFalse(events.closed)
+            self.assertTrue(done(events.events[-1]))
+            self.assertEqual([e[0] for e in events.events], list(range(1, len(events.events) + 1)))
+            stuck.close()
+            events.close()
+        finally:
+            self.assertEqual(serve.stop(), 0)
+
+    def test_a_file_replaced_or_appended_at_length_is_one_reset_not_an_event_a_match(self):
+        self.append(session_start(0))
+        serve = Serve(self.log)
+        try:
+            events = Events(serve)
+            self.append("".join(match_lines(n, wins=n) for n in range(1, 5001)))
+            serve.wait_for("the history was rebuilt: 1 sessions, 5000 matches")
+            other = Path(self.dir.name) / "new.txt"
+            other.write_text(session_start(0) + "".join(match_lines(n, wins=n) for n in range(1, 3001)), newline="")
+            os.replace(other, self.log)
+            serve.wait_for("is a new file")
+            deadline = time.time() + 5
+            while time.time() < deadline and not any(e[1] == "reset" and "replaced" in e[2] for e in events.pump(0.1)):
+                pass
+            resets = [json.loads(e[2])["reason"] for e in events.events if e[1] == "reset"]
+            self.assertEqual(resets, ["many", "replaced"])
+            # Read in one look or two, never an event for each of thousands of matches.
+            self.assertLess(sum(e[1] == "match" for e in events.events), 1000)
+            self.assertEqual(events.events[-1][1], "reset")
+            events.close()
+        finally:
+            self.assertEqual(serve.stop(), 0)
+
     def test_a_busy_port_or_a_bad_address_exits_2_with_one_line(self):
         self.append(session_start(0))
         serve = Serve(self.log)
