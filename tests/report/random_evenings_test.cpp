@@ -5,7 +5,8 @@
 // virtual clock); the report's CSV must agree with it wherever the log holds the evidence,
 // and every disagreement must be one of the documented cases where it does not.
 //
-// VANTREL_EVENINGS=N plays N evenings (default 200), VANTREL_EVENINGS_SEED=S another seed.
+// VANTREL_EVENINGS=N plays N evenings (default 200), VANTREL_EVENINGS_SEED=S another seed,
+// VANTREL_EVENINGS_FROM=K starts at evening K (a multiple of 25: replays one host run).
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -44,8 +45,6 @@ struct TruthMatch {
 };
 
 struct TruthSession {
-    int evening = 0;
-    LocalSeconds load = 0;
     bool startupLine = false;    // its start-up poll wrote a line (its rating, or the limit)
     bool startupRating = false;  // that line was the 1vs1 rating
 };
@@ -198,7 +197,7 @@ void Evenings::Gap(int seconds) {
 void Evenings::Load() {
     Command("load");
     loaded_ = true;
-    sessions_.push_back({evening_, Local(), false, false});
+    sessions_.emplace_back();
     for (int m = 0; m < 4; ++m) wins_[m] = losses_[m] = 0;
     mmr_[3] = 0.0f;
     // The start-up poll's first check runs inside the load, before the ratings are seeded.
