@@ -43,9 +43,10 @@ install_missing() {
 }
 
 # The compilers (posix threading flavour: see cmake/mingw-w64-x86_64.cmake), windres and
-# objdump, {fmt}'s headers, and dpkg-source for unpacking Dear ImGui's source package.
+# objdump, {fmt}'s headers, Boost's and nlohmann::json's headers (vantrel-report --serve;
+# header-only, used as they are), and dpkg-source for unpacking Dear ImGui's source package.
 if ! install_missing cmake ninja-build g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 \
-        libfmt-dev dpkg-dev; then
+        libfmt-dev libboost-dev nlohmann-json3-dev dpkg-dev; then
     echo "bootstrap-windows: could not install the MinGW-w64 toolchain" >&2
     exit 2
 fi
