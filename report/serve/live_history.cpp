@@ -1,12 +1,19 @@
 // The live history: the incremental rebuild's record of changes turned into events.
 #include "live_history.h"
 
+#include <algorithm>
 #include <sstream>
 #include <utility>
 
 #include <nlohmann/json.hpp>
 
 namespace vantrel::report::serve {
+namespace {
+
+// More changes than this in one look make one reset event instead of one event each.
+constexpr std::size_t kMaxEventsAtOnce = 1000;
+
+}  // namespace
 
 std::string EventMessage(std::uint64_t id, std::string_view type, std::string_view data) {
     std::string text;
@@ -58,13 +65,21 @@ std::vector<LiveEvent> LiveHistory::TakeEvents() {
     const bool any = !pendingReset_.empty() || changes.Any(h.sessions.size(), h.matches.size());
     if (any) ++version_;
     if (changes.reshapedFrom) ++epoch_;
-    if (!pendingReset_.empty() || changes.reshapedFrom) {
+    // After a start-over, or more changes at once than a live view follows one by one (a
+    // file read whole, a long stretch appended at once), one event says: fetch again.
+    const std::size_t count = (h.sessions.size() - std::min(h.sessions.size(), changes.firstNewSession)) +
+                              (h.matches.size() - std::min(h.matches.size(), changes.firstNewMatch)) +
+                              changes.ratingsFound.size();
+    const bool tooMany = count > kMaxEventsAtOnce;
+    if (!pendingReset_.empty() || changes.reshapedFrom || tooMany) {
         // Pages start over from the whole history: the sessions they show no longer hold.
-        const std::string reason = !pendingReset_.empty() ? pendingReset_ : "regrouped";
+        const std::string reason = !pendingReset_.empty() ? pendingReset_ : tooMany ? "many" : "regrouped";
         nlohmann::json data{{"reason", reason}, {"sessions", h.sessions.size()}, {"matches", h.matches.size()}};
         if (changes.reshapedFrom) data["from"] = *changes.reshapedFrom;
         Event(LiveEvent::Kind::Reset, 0, "reset", data.dump());
+        const bool restarted = !pendingReset_.empty();
         pendingReset_.clear();
+        if (restarted || tooMany) return std::exchange(events_, {});
     }
     for (const std::uint32_t index : changes.ratingsFound) {
         if (index < h.matches.size()) {

@@ -69,7 +69,14 @@ HostCheck::HostCheck(std::string_view boundAddress, std::uint16_t port) : port_(
     const std::string suffix = ":" + std::to_string(port);
     allowed_.push_back("localhost" + suffix);
     allowed_.push_back("127.0.0.1" + suffix);
-    allowed_.push_back((bound.find(':') != std::string::npos ? "[" + bound + "]" : bound) + suffix);
+    // An IPv6 address is bracketed in a Host header.
+    std::string own;
+    if (bound.find(':') != std::string::npos) {
+        own.append("[").append(bound).append("]");
+    } else {
+        own = bound;
+    }
+    allowed_.push_back(own + suffix);
 }
 
 bool HostCheck::Allows(std::string_view host) const {

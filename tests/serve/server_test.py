@@ -1,6 +1,7 @@
 """vantrel-report --serve as a whole program: bad and hostile requests answered or refused
 while an event client keeps receiving its events; the file followed through its changes,
 with the terminal and the text files telling; exit statuses."""
+import http.client
 import json
 import os
 import socket
@@ -129,6 +130,80 @@ class ServeTest(unittest.TestCase):
             self.assertEqual([m["mode"] for m in history["matches"]], ["3vs3", "3vs3"])
             self.log.unlink()
             serve.wait_for("is gone")
+            events.close()
+        finally:
+            self.assertEqual(serve.stop(), 0)
+
+    def test_a_long_history_comes_in_pieces_while_others_are_answered(self):
+        # Over 20,000 matches: the JSON is made while it is sent, in chunked coding.
+        count = 20_500
+        self.append(session_start(0) + "".join(match_lines(n, wins=n) for n in range(1, count + 1)))
+        serve = Serve(self.log)
+        try:
+            connection = http.client.HTTPConnection(serve.host, serve.port, timeout=60)
+            connection.request("GET", "/api/history.json")
+            reply = connection.getresponse()
+            self.assertEqual(reply.getheader("Transfer-Encoding"), "chunked")
+            first = reply.read(1000)  # the rest still to come: another client is answered
+            self.assertEqual(serve.get("/api/session.json")[0], 200)
+            history = json.loads(first + reply.read())
+            self.assertEqual(len(history["matches"]), count)
+            self.assertEqual(history["matches"][-1]["before"], 1000.0)
+            self.assertEqual(history["sessions"][0]["matches"], count)
+            connection.close()
+        finally:
+            self.assertEqual(serve.stop(), 0)
+
+    def test_a_client_that_reads_nothing_delays_no_one(self):
+        self.append(session_start(0))
+        serve = Serve(self.log)
+        try:
+            stuck = socket.socket()
+            stuck.setsockopt(socket.SOL_SOCKET, socket.SO_RCVBUF, 4096)
+            stuck.connect((serve.host, serve.port))
+            stuck.sendall(f"GET /events HTTP/1.1\r\nHost: {serve.host}:{serve.port}\r\n\r\n".encode())
+            events = Events(serve)
+            # Megabytes of events, a few hundred matches a look.
+            count = 0
+            for _ in range(60):
+                self.append("".join(match_lines(n, wins=n) for n in range(count + 1, count + 401)))
+                count += 400
+                events.pump(0.1)
+            # The reader kept up to the end: every event, ids without a gap, the last one
+            # covering every match (looks that read too much at once send a reset instead).
+            def done(event):
+                data = json.loads(event[2])
+                return data.get("index") == count - 1 if event[1] == "match" else data.get("matches") == count
+            deadline = time.time() + 60
+            while time.time() < deadline and not (events.pump(0.2) and done(events.events[-1])):
+                pass
+            self.assertFalse(events.closed)
+            self.assertTrue(done(events.events[-1]))
+            self.assertEqual([e[0] for e in events.events], list(range(1, len(events.events) + 1)))
+            stuck.close()
+            events.close()
+        finally:
+            self.assertEqual(serve.stop(), 0)
+
+    def test_a_file_replaced_or_appended_at_length_is_one_reset_not_an_event_a_match(self):
+        self.append(session_start(0))
+        serve = Serve(self.log)
+        try:
+            events = Events(serve)
+            self.append("".join(match_lines(n, wins=n) for n in range(1, 5001)))
+            serve.wait_for("the history was rebuilt: 1 sessions, 5000 matches")
+            other = Path(self.dir.name) / "new.txt"
+            other.write_text(session_start(0) + "".join(match_lines(n, wins=n) for n in range(1, 3001)), newline="")
+            os.replace(other, self.log)
+            serve.wait_for("is a new file")
+            deadline = time.time() + 5
+            while time.time() < deadline and not any(e[1] == "reset" and "replaced" in e[2] for e in events.pump(0.1)):
+                pass
+            resets = [json.loads(e[2])["reason"] for e in events.events if e[1] == "reset"]
+            self.assertEqual(resets, ["many", "replaced"])
+            # Read in one look or two, never an event for each of thousands of matches.
+            self.assertLess(sum(e[1] == "match" for e in events.events), 1000)
+            self.assertEqual(events.events[-1][1], "reset")
             events.close()
         finally:
             self.assertEqual(serve.stop(), 0)
