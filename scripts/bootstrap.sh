@@ -8,7 +8,7 @@ packages=(
     libfmt-dev libimgui-dev libgtest-dev libgmock-dev libbenchmark-dev
     libcairo2-dev libosmesa6-dev fonts-dejavu-core
     clang libclang-rt-14-dev
-    libglfw3-dev libedit-dev xvfb
+    libglfw3-dev libx11-dev libedit-dev xvfb
     chromium time
     libboost-dev nlohmann-json3-dev python3-websocket
 )

@@ -61,7 +61,8 @@ class LivePagesTest(unittest.TestCase):
         page = self.browser.open(base + "/")
         for tab in (overlay, page):
             tab.call("Network.enable")
-            self.assertTrue(tab.wait_for("document.readyState === 'complete'", 10))
+            # A new tab is about:blank, already complete, before it goes to the address.
+            self.assertTrue(tab.wait_for(f"location.origin === '{base}' && document.readyState === 'complete'", 10))
             tab.eval("window.vantrelMarker = 1")  # gone after a reload
         self.assertTrue(overlay.wait_for("document.getElementById('none').style.display === ''", 5))
 

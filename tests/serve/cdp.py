@@ -4,6 +4,7 @@ import json
 import os
 import re
 import shutil
+import signal
 import struct
 import subprocess
 import tempfile
@@ -24,12 +25,15 @@ class Chromium:
     """One headless browser with a fresh profile; tabs are opened with open()."""
 
     def __init__(self, binary):
-        self.profile = tempfile.TemporaryDirectory(prefix="vantrel-chromium-")
+        # Chromium's helper processes can still write to the profile for a moment after the
+        # browser ends: they run in a process group of their own, ended with it, and what
+        # they leave does not fail the clean-up.
+        self.profile = tempfile.TemporaryDirectory(prefix="vantrel-chromium-", ignore_cleanup_errors=True)
         self.proc = subprocess.Popen(
             [binary, "--headless", "--no-sandbox", "--disable-gpu", "--no-first-run", "--disable-background-networking",
              "--disable-component-update", "--disable-sync", "--hide-scrollbars", "--force-device-scale-factor=1",
              "--remote-debugging-port=0", f"--user-data-dir={self.profile.name}", "about:blank"],
-            stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
+            stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True, start_new_session=True)
         deadline = time.time() + 60
         self.port = None
         while time.time() < deadline and self.port is None:
@@ -56,6 +60,11 @@ class Chromium:
             self.proc.wait(timeout=10)
         except subprocess.TimeoutExpired:
             self.proc.kill()
+            self.proc.wait()
+        try:
+            os.killpg(self.proc.pid, signal.SIGKILL)
+        except ProcessLookupError:
+            pass
         self.profile.cleanup()
 
 
