@@ -12,13 +12,14 @@
 #include <chrono>
 #include <csignal>
 #include <filesystem>
-#include <fstream>
+#include <initializer_list>
 #include <regex>
-#include <sstream>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "run_host.h"
+#include "text.h"
 
 namespace {
 
@@ -37,19 +38,29 @@ std::string ReadFor(int terminal, double seconds) {
     return shown;
 }
 
+// Starts vantrel-host with `args` on a new pseudo-terminal in `dir`; the terminal's
+// descriptor goes to `terminal`.
+pid_t StartOnTerminal(const char* dir, std::initializer_list<const char*> args, int& terminal) {
+    const std::string host = vtest::HostExecutable().string();
+    const pid_t child = forkpty(&terminal, nullptr, nullptr, nullptr);
+    if (child == 0) {
+        setenv("TERM", "xterm", 1);
+        std::vector<const char*> argv{host.c_str()};
+        argv.insert(argv.end(), args.begin(), args.end());
+        argv.insert(argv.end(), {"--workdir", dir, nullptr});
+        execv(host.c_str(), const_cast<char* const*>(argv.data()));
+        _exit(127);
+    }
+    return child;
+}
+
 #if defined(VHOST_HAVE_LIBEDIT)
 TEST(PromptTest, UpArrowRecallsALineThatCanBeEditedBeforeItRuns) {
     char dir[] = "/tmp/vantrel-prompt-test-XXXXXX";
     ASSERT_NE(mkdtemp(dir), nullptr);
-    const std::string host = vtest::HostExecutable().string();
     int terminal = -1;
-    const pid_t child = forkpty(&terminal, nullptr, nullptr, nullptr);
+    const pid_t child = StartOnTerminal(dir, {"--no-load"}, terminal);
     ASSERT_GE(child, 0);
-    if (child == 0) {
-        setenv("TERM", "xterm", 1);
-        execl(host.c_str(), host.c_str(), "--no-load", "--workdir", dir, static_cast<char*>(nullptr));
-        _exit(127);
-    }
     std::string shown = ReadFor(terminal, 1.0);
     const auto type = [&](const std::string& keys) {
         ASSERT_EQ(write(terminal, keys.data(), keys.size()), static_cast<ssize_t>(keys.size()));
@@ -73,13 +84,6 @@ TEST(PromptTest, UpArrowRecallsALineThatCanBeEditedBeforeItRuns) {
 }
 #endif
 
-std::string ReadWhole(const std::filesystem::path& path) {
-    std::ifstream in(path);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 // Ctrl-C typed at the prompt (the terminal turns it into SIGINT) and SIGTERM from outside
 // end the session as `quit` does: the plug-in unloaded, the changed setting saved; the exit
 // status says which signal it was.
@@ -88,15 +92,9 @@ TEST(PromptTest, CtrlCAndSigtermEndTheSessionAsQuitDoes) {
         SCOPED_TRACE(signal == SIGINT ? "Ctrl-C" : "SIGTERM");
         char dir[] = "/tmp/vantrel-prompt-test-XXXXXX";
         ASSERT_NE(mkdtemp(dir), nullptr);
-        const std::string host = vtest::HostExecutable().string();
         int terminal = -1;
-        const pid_t child = forkpty(&terminal, nullptr, nullptr, nullptr);
+        const pid_t child = StartOnTerminal(dir, {"--plugin", PROBE_PLUGIN}, terminal);
         ASSERT_GE(child, 0);
-        if (child == 0) {
-            setenv("TERM", "xterm", 1);
-            execl(host.c_str(), host.c_str(), "--plugin", PROBE_PLUGIN, "--workdir", dir, static_cast<char*>(nullptr));
-            _exit(127);
-        }
         std::string shown = ReadFor(terminal, 1.0);
         const std::string line = "set probe_value 7\r";
         ASSERT_EQ(write(terminal, line.data(), line.size()), static_cast<ssize_t>(line.size()));
@@ -110,8 +108,8 @@ TEST(PromptTest, CtrlCAndSigtermEndTheSessionAsQuitDoes) {
         int status = 0;
         waitpid(child, &status, 0);
         close(terminal);
-        const std::string config = ReadWhole(std::filesystem::path(dir) / "config.cfg");
-        const std::string unloaded = ReadWhole(std::filesystem::path(dir) / "probe-unloaded.txt");
+        const std::string config = vtest::ReadFile(std::filesystem::path(dir) / "config.cfg");
+        const std::string unloaded = vtest::ReadFile(std::filesystem::path(dir) / "probe-unloaded.txt");
         std::filesystem::remove_all(dir);
 
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 128 + signal) << shown;

@@ -10,6 +10,10 @@
 
 namespace {
 
+using vtest::Ended;
+using vtest::Rating;
+using vtest::Won;
+
 using namespace vantrel::report;
 using vtest::LogText;
 using vtest::Read;
@@ -25,14 +29,6 @@ std::vector<std::string> Describe(const History& history) {
     return out;
 }
 
-std::string Ended(int mode, int wins, int losses, double start) {
-    return fmt::format("Match ended: ModeIndex: {}, Wins: {}, Losses: {}, Starting MMR: {:.2f}, Delta MMR: +00.00", mode,
-                       wins, losses, start);
-}
-std::string Won(bool won) { return fmt::format("OnMatchEnd: wonMatch: {:d}", won); }
-std::string Rating(double mmr, double initial, int count) {
-    return fmt::format("CheckMMRUpdate: mmr: {:.2f}, initialMMR: {:.2f}, count: {}", mmr, initial, count);
-}
 const std::string kLimit5 = "Check MMR Update: maxRetries reached the limit (5)";
 const std::string kLimit120 = "Check MMR Update: maxRetries reached the limit (120)";
 

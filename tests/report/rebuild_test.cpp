@@ -11,17 +11,13 @@
 
 namespace {
 
+using vtest::Ended;
+using vtest::Rating;
+using vtest::Won;
+
 using namespace vantrel::report;
 using vtest::LogText;
 
-std::string Ended(int mode, int wins, int losses, double start) {
-    return fmt::format("Match ended: ModeIndex: {}, Wins: {}, Losses: {}, Starting MMR: {:.2f}, Delta MMR: +00.00", mode,
-                       wins, losses, start);
-}
-std::string Won(bool won) { return fmt::format("OnMatchEnd: wonMatch: {:d}", won); }
-std::string Rating(double mmr, double initial, int count) {
-    return fmt::format("CheckMMRUpdate: mmr: {:.2f}, initialMMR: {:.2f}, count: {}", mmr, initial, count);
-}
 
 // Logs with every kind of line, ending and damage, and loads inferred late.
 std::vector<std::string> Logs() {

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include <fmt/format.h>
 #include <gtest/gtest.h>
 
 #include "history.h"
@@ -99,6 +100,16 @@ inline void ExpectSameHistory(const vantrel::report::History& a, const vantrel::
     EXPECT_TRUE(s.lines == t.lines && s.logLines == t.logLines && s.continuationLines == t.continuationLines &&
                 s.unpairedPollLines == t.unpairedPollLines && s.unreadable == t.unreadable &&
                 s.firstUnreadableLine == t.firstUnreadableLine);
+}
+
+// The plug-in's log messages, as it formats them.
+inline std::string Ended(int mode, int wins, int losses, double start) {
+    return fmt::format("Match ended: ModeIndex: {}, Wins: {}, Losses: {}, Starting MMR: {:.2f}, Delta MMR: +00.00", mode,
+                       wins, losses, start);
+}
+inline std::string Won(bool won) { return fmt::format("OnMatchEnd: wonMatch: {:d}", won); }
+inline std::string Rating(double mmr, double initial, int count) {
+    return fmt::format("CheckMMRUpdate: mmr: {:.2f}, initialMMR: {:.2f}, count: {}", mmr, initial, count);
 }
 
 }  // namespace vtest
