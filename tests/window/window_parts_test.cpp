@@ -144,7 +144,7 @@ TEST(LayoutTest, EveryPartStaysInsideDownToTheSmallestUsableWindow) {
         EXPECT_GE(l.console.h, in.consoleMin) << "the console keeps its input line and three lines";
         EXPECT_EQ(l.game.y, l.bar.Bottom());
         EXPECT_EQ(l.console.y, l.game.Bottom());
-        EXPECT_GE(l.screen.w, width / 3.0f - 1) << "the game screen keeps a third of the width";
+        EXPECT_GE(l.screen.w, static_cast<float>(width) / 3.0f - 1) << "the game screen keeps a third of the width";
         EXPECT_TRUE(Inside(l.screen, l.game));
         EXPECT_NEAR(l.screen.w / l.screen.h, 16.0f / 9.0f, 0.02f);
     }
