@@ -8,7 +8,7 @@
 #include <fmt/format.h>
 
 #include "calendar.h"
-#include "live_history.h"
+#include "serve/live_history.h"
 
 namespace {
 

@@ -8,10 +8,11 @@
 #include <sstream>
 #include <string>
 
-#include "history.h"
 #include "log_reader.h"
-#include "csv.h"
-#include "terminal.h"
+#include "outputs/csv.h"
+#include "outputs/terminal.h"
+#include "rebuild.h"
+#include "summary.h"
 
 namespace {
 

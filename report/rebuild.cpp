@@ -1,5 +1,5 @@
 // Feeding the rebuild: a log's bytes in pieces cut anywhere, split into lines as the
-// reader splits a whole file, each line parsed and handed to the rules (history.cpp).
+// reader splits a whole file, each line parsed and handed to the rules (rules.cpp).
 #include <algorithm>
 #include <cstring>
 #include <istream>

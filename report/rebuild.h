@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <iosfwd>
 #include <memory>
 #include <optional>
 #include <string>
@@ -59,7 +60,7 @@ public:
     void ReserveForBytes(std::uint64_t bytes);
 
 private:
-    class Rules;  // the rebuild's rules, line by line (history.cpp)
+    class Rules;  // the rebuild's rules, line by line (rules.h, rules.cpp)
 
     void Line(std::string_view text, bool cut);
     void EndCarried();
@@ -72,5 +73,12 @@ private:
     bool carryCut_ = false;
     bool inException_ = false;  // the last log line was an exception, whose text may go on
 };
+
+// The batch path: a whole file fed in blocks through one HistoryBuilder.
+// Reads a whole log (any line endings, any bytes) and rebuilds its history. Never throws
+// for the file's content; unreadable lines are counted in stats.
+History ReadHistory(std::istream& log);
+// The same, reading `blockSize` bytes at a time (small ones test lines across blocks).
+History ReadHistory(std::istream& log, std::size_t blockSize);
 
 }  // namespace vantrel::report

@@ -1,5 +1,5 @@
 // The rebuild's rules, line by line: what HistoryBuilder (rebuild.h) applies to each log
-// line it reads. Internal to the report library; history.cpp holds the rules themselves.
+// line it reads. Internal to the report library; rules.cpp holds the rules themselves.
 #pragma once
 
 #include <array>

@@ -1,7 +1,7 @@
 // Filtering the history and the per-session and per-mode numbers every output shows.
 #include <algorithm>
 
-#include "history.h"
+#include "summary.h"
 
 namespace vantrel::report {
 namespace {

@@ -7,6 +7,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "pages.h"
+
 namespace vantrel::report::serve {
 namespace {
 
@@ -113,22 +115,30 @@ const SessionGlance& LiveHistory::Glance() {
     return glance_;
 }
 
-const std::string& LiveHistory::GlanceJsonText() {
-    if (glanceJson_.version != version_) {
-        glanceJson_.text = SessionGlanceJson(history(), Glance());
-        glanceJson_.version = version_;
+template <typename Make>
+LiveHistory::Text LiveHistory::CachedText(Cached& cache, Make make) {
+    if (cache.version != version_ || !cache.text) {
+        cache.text = std::make_shared<const std::string>(make());
+        cache.version = version_;
     }
-    return glanceJson_.text;
+    return cache.text;
 }
 
-const std::string& LiveHistory::PageText() {
-    if (page_.version != version_) {
+LiveHistory::Text LiveHistory::GlanceJsonText() {
+    return CachedText(glanceJson_, [&] { return SessionGlanceJson(history(), Glance()); });
+}
+
+LiveHistory::Text LiveHistory::PageText() {
+    return CachedText(page_, [&] {
         std::ostringstream out;
         WriteHtml(out, history(), pageOptions_);
-        page_.text = std::move(out).str();
-        page_.version = version_;
-    }
-    return page_.text;
+        return LivePage(std::move(out).str());
+    });
+}
+
+LiveHistory::Text LiveHistory::HistoryJsonText(std::size_t wholeUpTo) {
+    if (history().matches.size() > wholeUpTo) return nullptr;
+    return CachedText(historyJson_, [&] { return HistoryJson(history()); });
 }
 
 }  // namespace vantrel::report::serve

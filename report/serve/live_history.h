@@ -1,16 +1,20 @@
 // The history while the log grows: the rebuild fed in pieces (the same rules as the batch
 // report), what changed turned into events for the event stream, and the texts served
-// (the session at a glance, the page) made once per change and only when asked for.
+// (the live page, the history's JSON, the session at a glance) made once per version and
+// only when asked for. This is the server's one cache: a reply shares the text it was
+// given, so a text replaced meanwhile lives on until its last reply is sent.
 #pragma once
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "html_report.h"
-#include "json.h"
+#include "outputs/html_report.h"
+#include "glance.h"
+#include "outputs/json.h"
 #include "rebuild.h"
 
 namespace vantrel::report::serve {
@@ -45,10 +49,14 @@ public:
     // a text made in pieces across such a change would not be one history.
     std::uint64_t epoch() const { return epoch_; }
 
-    const std::string& GlanceJsonText();
+    using Text = std::shared_ptr<const std::string>;
     const SessionGlance& Glance();
-    // The --html page of the whole history.
-    const std::string& PageText();
+    Text GlanceJsonText();
+    // The live page: the --html page of the whole history with its live script.
+    Text PageText();
+    // The whole history's JSON, up to `wholeUpTo` matches; above that, empty: the caller
+    // makes it in pieces while it is sent (HistoryJsonPieces).
+    Text HistoryJsonText(std::size_t wholeUpTo);
 
 private:
     void Event(LiveEvent::Kind kind, std::size_t index, std::string_view type, const std::string& data);
@@ -63,9 +71,11 @@ private:
 
     struct Cached {
         std::uint64_t version = 0;
-        std::string text;
+        Text text;
     };
-    Cached glanceJson_, page_;
+    template <typename Make>
+    Text CachedText(Cached& cache, Make make);
+    Cached glanceJson_, page_, historyJson_;
     std::uint64_t glanceVersion_ = 0;
     SessionGlance glance_;
 };

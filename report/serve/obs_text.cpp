@@ -5,8 +5,9 @@
 
 #include <fmt/format.h>
 
-#include "atomic_file.h"
-#include "command_line.h"
+#include "outputs/atomic_file.h"
+#include "outputs/json.h"
+#include "utf8_path.h"
 
 namespace vantrel::report::serve {
 namespace {

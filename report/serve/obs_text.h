@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "json.h"
+#include "glance.h"
 
 namespace vantrel::report::serve {
 

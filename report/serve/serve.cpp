@@ -6,20 +6,12 @@
 
 #include <fmt/format.h>
 
-#include "command_line.h"
 #include "follower.h"
 #include "live_history.h"
 #include "obs_text.h"
 #include "pages.h"
 #include "server.h"
-
-#if defined(_WIN32)
-#include <windows.h>
-#include <shellapi.h>
-#else
-#include <spawn.h>
-extern char** environ;
-#endif
+#include "utf8_path.h"
 
 namespace vantrel::report::serve {
 namespace {
@@ -65,22 +57,9 @@ std::string Describe(const History& history, const LiveEvent& event) {
     return {};
 }
 
-bool OpenUrl(const std::string& url) {
-#if defined(_WIN32)
-    const auto result = reinterpret_cast<INT_PTR>(ShellExecuteA(nullptr, "open", url.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
-    return result > 32;
-#else
-    std::string link = url;
-    std::string program = "xdg-open";
-    char* args[] = {program.data(), link.data(), nullptr};
-    pid_t child = 0;
-    return posix_spawnp(&child, "xdg-open", nullptr, nullptr, args, environ) == 0;
-#endif
-}
-
 }  // namespace
 
-int RunServe(const ServeOptions& options) {
+int RunServe(const ServeOptions& options, const std::function<bool(const std::string& url)>& openUrl) {
     const std::string logName = PathToUtf8(options.log);
     if (!IsLoopback(options.address)) {
         fmt::print(stderr,
@@ -134,20 +113,13 @@ int RunServe(const ServeOptions& options) {
         }
     };
 
-    std::uint64_t livePageVersion = 0;
-    std::shared_ptr<const std::string> livePage, historyJson, glanceJson;
-    std::uint64_t historyJsonVersion = 0, glanceJsonVersion = 0;
     const auto overlay = std::make_shared<const std::string>(OverlayPage());
     const Handler handler = [&](Route route, std::string_view) {
         Reply reply;
         switch (route) {
             case Route::Page:
-                if (livePageVersion != live.version() || !livePage) {
-                    livePage = std::make_shared<const std::string>(LivePage(live.PageText()));
-                    livePageVersion = live.version();
-                }
                 reply.contentType = "text/html; charset=utf-8";
-                reply.body = livePage;
+                reply.body = live.PageText();
                 break;
             case Route::Overlay:
                 reply.contentType = "text/html; charset=utf-8";
@@ -155,28 +127,19 @@ int RunServe(const ServeOptions& options) {
                 break;
             case Route::HistoryJson:
                 reply.contentType = "application/json";
-                if (live.history().matches.size() > kPiecedMatches) {
+                reply.body = live.HistoryJsonText(kPiecedMatches);
+                if (!reply.body) {
                     // Made while it is sent, a piece between other clients' turns.
                     auto pieces = std::make_shared<HistoryJsonPieces>(live.history());
                     reply.pieces = [&live, pieces, epoch = live.epoch()](std::string& out) {
                         if (live.epoch() != epoch) return Piece::Broken;
                         return pieces->Next(live.history(), out) ? Piece::More : Piece::Done;
                     };
-                    break;
                 }
-                if (historyJsonVersion != live.version() || !historyJson) {
-                    historyJson = std::make_shared<const std::string>(HistoryJson(live.history()));
-                    historyJsonVersion = live.version();
-                }
-                reply.body = historyJson;
                 break;
             case Route::SessionJson:
-                if (glanceJsonVersion != live.version() || !glanceJson) {
-                    glanceJson = std::make_shared<const std::string>(live.GlanceJsonText());
-                    glanceJsonVersion = live.version();
-                }
                 reply.contentType = "application/json";
-                reply.body = glanceJson;
+                reply.body = live.GlanceJsonText();
                 break;
             case Route::Events:
                 break;  // the server's own
@@ -202,7 +165,7 @@ int RunServe(const ServeOptions& options) {
     updateObs();
     const std::string url = server->Url();
     Say(fmt::format("serving {} (overlay: {}overlay); Ctrl-C ends", url, url));
-    if (options.open && !OpenUrl(url)) {
+    if (options.open && openUrl && !openUrl(url)) {
         fmt::print(stderr, "vantrel-report: warning: could not open {} in a browser\n", url);
     }
 

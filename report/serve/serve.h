@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -20,6 +21,8 @@ struct ServeOptions {
 };
 
 // Exit status: 0 after Ctrl-C or SIGTERM, 2 when the address cannot be listened on.
-int RunServe(const ServeOptions& options);
+// With `open`, `openUrl` is handed the page's URL once the server listens (false: it
+// could not be opened, a warning).
+int RunServe(const ServeOptions& options, const std::function<bool(const std::string& url)>& openUrl = {});
 
 }  // namespace vantrel::report::serve

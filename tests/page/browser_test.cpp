@@ -17,7 +17,8 @@
 #include <sstream>
 #include <string>
 
-#include "html_report.h"
+#include "outputs/html_report.h"
+#include "rebuild.h"
 #include "run_host.h"
 #include "text.h"
 

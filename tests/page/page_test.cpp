@@ -10,8 +10,8 @@
 #include <random>
 #include <sstream>
 
-#include "chart.h"
-#include "html_report.h"
+#include "outputs/chart.h"
+#include "outputs/html_report.h"
 
 namespace vantrel::report {
 namespace {
@@ -88,25 +88,6 @@ TEST(Downsample, KeepsShortSeriesWholeAndTheEndsPeaksAndTroughsOfLongOnes) {
     EXPECT_LE(tiny.size(), 4u);
     EXPECT_EQ(tiny.front(), 0u);
     EXPECT_EQ(tiny.back(), 4u);
-}
-
-TEST(RankBands, FollowThePluginsTablesWithoutGapsOrOverlaps) {
-    const std::vector<RankTable> tables = BuildRankTables();
-    ASSERT_EQ(tables.size(), 3u);
-    for (const RankTable& table : tables) {
-        const std::vector<RankBand> bands = RankBands(table);
-        ASSERT_FALSE(bands.empty());
-        EXPECT_EQ(bands.front().Label(), "B1 D1");
-        EXPECT_EQ(bands.back().Label(), "GC3 D4");
-        EXPECT_TRUE(std::isinf(bands.back().end));
-        for (std::size_t i = 1; i < bands.size(); ++i) EXPECT_EQ(bands[i].start, bands[i - 1].end) << i;
-    }
-    const std::vector<RankBand> doubles = RankBands(tables[1]);
-    EXPECT_EQ(BandOf(doubles, 1075.0)->Label(), "CH1 D1");  // a band begins at its threshold
-    EXPECT_EQ(BandOf(doubles, 1074.99)->Label(), "D3 D4");
-    EXPECT_EQ(BandOf(doubles, 5000.0)->Label(), "GC3 D4");
-    EXPECT_FALSE(BandOf(doubles, -100.5));  // below the lowest division
-    EXPECT_FALSE(BandOf(doubles, std::nan("")));
 }
 
 TEST(AxisTicks, AreRoundAndInsideTheRange) {

@@ -1,7 +1,7 @@
 // The end of a run started from the file manager: when the window is held open.
 #include <gtest/gtest.h>
 
-#include "console_start.h"
+#include "app/console_start.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "history.h"
+#include "rebuild.h"
 #include "run_host.h"
 
 namespace {

@@ -13,9 +13,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "atomic_file.h"
-#include "csv.h"
-#include "terminal.h"
+#include "outputs/atomic_file.h"
+#include "outputs/csv.h"
+#include "outputs/terminal.h"
 #include "report_test_support.h"
 
 namespace {

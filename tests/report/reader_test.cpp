@@ -7,6 +7,7 @@
 
 #include "log_reader.h"
 #include "report_test_support.h"
+#include "summary.h"
 
 namespace {
 

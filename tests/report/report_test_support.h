@@ -8,7 +8,7 @@
 #include <fmt/format.h>
 #include <gtest/gtest.h>
 
-#include "history.h"
+#include "rebuild.h"
 #include "text.h"
 
 namespace vtest {

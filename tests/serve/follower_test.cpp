@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "follower.h"
-#include "live_history.h"
+#include "serve/follower.h"
+#include "serve/live_history.h"
 
 namespace {
 

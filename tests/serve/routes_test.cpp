@@ -8,9 +8,10 @@
 
 #include <nlohmann/json.hpp>
 
-#include "json.h"
-#include "obs_text.h"
-#include "routes.h"
+#include "outputs/json.h"
+#include "rebuild.h"
+#include "serve/obs_text.h"
+#include "serve/routes.h"
 
 namespace {
 

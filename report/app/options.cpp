@@ -3,7 +3,7 @@
 
 #include <fmt/format.h>
 
-#include "command_line.h"
+#include "utf8_path.h"
 
 namespace vantrel::report {
 namespace {

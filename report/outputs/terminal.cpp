@@ -7,6 +7,7 @@
 #include <fmt/format.h>
 
 #include "calendar.h"
+#include "summary.h"
 
 namespace vantrel::report {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "history.h"
+#include "summary.h"
 #include "serve/serve.h"
 
 namespace vantrel::report {

@@ -5,7 +5,7 @@
 
 #include <fmt/format.h>
 
-#include "command_line.h"
+#include "utf8_path.h"
 
 #if defined(_WIN32)
 #include <windows.h>

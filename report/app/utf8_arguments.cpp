@@ -1,6 +1,4 @@
-#include "command_line.h"
-
-#include <exception>
+#include "utf8_arguments.h"
 
 #if defined(_WIN32)
 #include <windows.h>
@@ -39,19 +37,6 @@ Utf8Arguments::Utf8Arguments(int argc, char** argv) {
 #endif
     for (std::string& text : texts_) pointers_.push_back(text.data());
     pointers_.push_back(nullptr);
-}
-
-std::filesystem::path PathFromUtf8(std::string_view text) {
-    return std::filesystem::path(std::u8string(reinterpret_cast<const char8_t*>(text.data()), text.size()));
-}
-
-std::string PathToUtf8(const std::filesystem::path& path) {
-    try {
-        const std::u8string text = path.u8string();
-        return std::string(text.begin(), text.end());
-    } catch (const std::exception&) {
-        return "?";  // a name that is no valid Unicode
-    }
 }
 
 Utf8Console::Utf8Console() {

@@ -14,6 +14,8 @@
 
 #include "calendar.h"
 #include "chart.h"
+#include "divisions.h"
+#include "summary.h"
 
 namespace vantrel::report {
 namespace {
@@ -388,9 +390,8 @@ void WriteHtml(std::ostream& stream, const History& history, const HtmlOptions& 
     std::string page;
     page.reserve(256 * 1024);
     Out out(page);
-    const std::vector<RankTable> tables = BuildRankTables();
     std::array<std::vector<RankBand>, kModeCount> bands;
-    for (std::size_t mode = 0; mode < tables.size() && mode < bands.size(); ++mode) bands[mode] = RankBands(tables[mode]);
+    for (std::size_t mode = 0; mode < bands.size(); ++mode) bands[mode] = ModeDivisions(mode);
     const std::array<ModeSummary, kModeCount> modes = SummariseModes(history);
     std::array<bool, kModeCount> shown{};
     for (int mode = 0; mode < kModeCount; ++mode) shown[mode] = modes[mode].matches > 0;

@@ -1,6 +1,6 @@
 // vantrel-report: the player's rating history from the plug-in's log, as a terminal
-// summary, a CSV file and an HTML page. The command line is parsed in options.cpp; this
-// runs what it asks.
+// summary, a CSV file and an HTML page, or served live. The command line is parsed in
+// options.cpp; this runs what it asks.
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -14,24 +14,24 @@
 
 #include <fmt/format.h>
 
-#include "atomic_file.h"
-#include "command_line.h"
 #include "console_start.h"
-#include "csv.h"
-#include "history.h"
-#include "html_report.h"
+#include "open_in_browser.h"
 #include "options.h"
+#include "outputs/atomic_file.h"
+#include "outputs/csv.h"
+#include "outputs/html_report.h"
+#include "outputs/terminal.h"
+#include "rebuild.h"
 #include "serve/serve.h"
-#include "terminal.h"
+#include "summary.h"
+#include "utf8_arguments.h"
+#include "utf8_path.h"
 
 #if defined(_WIN32)
 #include <io.h>
 #include <windows.h>
-#include <shellapi.h>
 #else
-#include <spawn.h>
 #include <unistd.h>
-extern char** environ;
 #endif
 
 #ifndef VANTREL_VERSION
@@ -58,22 +58,6 @@ bool ColourWanted() {
 #endif
 }
 
-// Hands the page to the desktop's default browser; false when that could not be started.
-bool OpenInBrowser(const fs::path& page) {
-#if defined(_WIN32)
-    const auto result = reinterpret_cast<INT_PTR>(
-        ShellExecuteW(nullptr, L"open", fs::absolute(page).wstring().c_str(), nullptr, nullptr, SW_SHOWNORMAL));
-    return result > 32;
-#else
-    // No shell: the file name reaches xdg-open as one argument, whatever it holds.
-    std::string file = page.string();
-    std::string program = "xdg-open";
-    char* args[] = {program.data(), file.data(), nullptr};
-    pid_t child = 0;
-    return posix_spawnp(&child, "xdg-open", nullptr, nullptr, args, environ) == 0;
-#endif
-}
-
 int Run(int argc, char** argv) {
     const CommandLine command = ParseCommandLine(argc, argv);
     switch (command.action) {
@@ -90,7 +74,7 @@ int Run(int argc, char** argv) {
         break;
     }
     const Options& options = command.options;
-    if (options.serve) return serve::RunServe(*options.serve);
+    if (options.serve) return serve::RunServe(*options.serve, OpenUrlInBrowser);
     const std::string logName = PathToUtf8(options.log);
 
     std::error_code ec;
@@ -144,7 +128,7 @@ int Run(int argc, char** argv) {
         HtmlOptions html;
         html.sourceName = logName;
         const bool written = writeFile(*options.html, [&](std::ostream& out) { WriteHtml(out, history, html); });
-        if (written && options.open && !OpenInBrowser(*options.html)) {
+        if (written && options.open && !OpenFileInBrowser(*options.html)) {
             fmt::print(stderr, "vantrel-report: warning: could not open {} in a browser\n", PathToUtf8(*options.html));
         }
     }

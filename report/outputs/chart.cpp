@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <limits>
 
 namespace vantrel::report {
 
@@ -52,43 +51,6 @@ std::vector<double> AxisTicks(double low, double high, int targetTicks) {
         ticks.push_back(std::abs(tick) < step * 1e-9 ? 0.0 : tick);
     }
     return ticks;
-}
-
-std::string RankBand::Label() const {
-    std::string label = entry != nullptr ? entry->label : std::string("?");
-    label += " D";
-    label += static_cast<char>('1' + division);
-    return label;
-}
-
-std::vector<RankBand> RankBands(const RankTable& table) {
-    std::vector<RankBand> bands;
-    for (std::size_t tier = 1; tier < table.size(); ++tier) {
-        for (std::size_t d = 0; d < 4; ++d) {
-            RankBand band;
-            band.tier = static_cast<int>(tier);
-            band.division = static_cast<int>(d);
-            band.entry = &table[tier];
-            band.start = table[tier].thresholds[d];
-            if (d < 3) {
-                band.end = table[tier].thresholds[d + 1];
-            } else if (tier + 1 < table.size()) {
-                band.end = table[tier + 1].thresholds[0];
-            } else {
-                band.end = std::numeric_limits<double>::infinity();
-            }
-            if (band.end > band.start) bands.push_back(band);
-        }
-    }
-    return bands;
-}
-
-std::optional<RankBand> BandOf(const std::vector<RankBand>& bands, double rating) {
-    if (!std::isfinite(rating)) return std::nullopt;
-    for (const RankBand& band : bands) {
-        if (rating >= band.start && rating < band.end) return band;
-    }
-    return std::nullopt;
 }
 
 }  // namespace vantrel::report

@@ -1,15 +1,13 @@
-// The command line and file names as UTF-8 on every system.
+// The command line and the console in UTF-8 on every system.
 //
 // Windows hands a narrow main() its arguments converted to the system's code page, and
 // every character outside it is lost ("Łukasz" arrives as "Lukasz", "Ж" as "?"): a log
 // dropped from such a folder could not be opened. Utf8Arguments re-reads the command line
-// in UTF-16 there and converts it to UTF-8; paths are then built from UTF-8 and named in
-// UTF-8. Elsewhere arguments and paths are bytes, passed through unchanged.
+// in UTF-16 there and converts it to UTF-8 (paths are then made with PathFromUtf8).
+// Elsewhere arguments are bytes, passed through unchanged.
 #pragma once
 
-#include <filesystem>
 #include <string>
-#include <string_view>
 #include <vector>
 
 namespace vantrel::report {
@@ -27,12 +25,6 @@ private:
     std::vector<std::string> texts_;
     std::vector<char*> pointers_;  // into texts_, then a null pointer, as main's argv
 };
-
-// A path from a UTF-8 text such as an argument.
-std::filesystem::path PathFromUtf8(std::string_view text);
-
-// A path's name in UTF-8, for messages and the page; never throws.
-std::string PathToUtf8(const std::filesystem::path& path);
 
 // While it lives, a Windows console shows the program's UTF-8 output as UTF-8; the
 // console's code page is given back at the end, since a shell that shares the console

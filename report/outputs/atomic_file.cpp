@@ -8,7 +8,7 @@
 #include <fmt/format.h>
 
 #include "atomic_file.h"
-#include "command_line.h"
+#include "utf8_path.h"
 
 namespace vantrel::report {
 
