@@ -1,4 +1,4 @@
-#include "presenter.h"
+#include "window/presenter.h"
 
 #include <algorithm>
 #include <functional>

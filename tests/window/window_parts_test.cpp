@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "input_queue.h"
-#include "layout.h"
-#include "presenter.h"
+#include "window/input_queue.h"
+#include "window/layout.h"
+#include "window/presenter.h"
 
 namespace vhost {
 namespace {

@@ -178,6 +178,7 @@ protected:
         std::ofstream(hooksPath) << hooks;
         setenv("VANTREL_WINDOW_HOOKS", hooksPath.c_str(), 1);
         vtest::HostRunOptions options;
+        options.executable = VANTREL_DRIVEN_HOST;
         options.arguments = {"--window", "--speed", speed};
         options.timeout = std::chrono::seconds(90);
         vtest::HostRun run = vtest::RunHost(script, options);
