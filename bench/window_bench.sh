@@ -4,13 +4,13 @@
 #   repaint  a slider dragged every frame: the game screen redrawn with Cairo and uploaded each frame
 #   idle     the clock paused and no input: the process's share of a core
 # CPU time is the whole process's (the GL driver's threads included), measured by the window
-# itself between two hook steps. Needs the release build (scripts/bench.sh builds it).
+# itself between two steps of the driver. Needs the release build (scripts/bench.sh builds it).
 #
 #   bench/window_bench.sh [BUILD_DIR]      (default build/release)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build/release}
-host=$build/vantrel-host
+host=$build/vantrel-host-driven   # vantrel-host with the step driver (tests/window/driver)
 [ -x "$host" ] || { echo "window_bench: $host not built (cmake --preset release && cmake --build --preset release)" >&2; exit 2; }
 command -v Xvfb >/dev/null || { echo "window_bench: Xvfb is not installed (package xvfb)" >&2; exit 2; }
 

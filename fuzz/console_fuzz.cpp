@@ -11,7 +11,7 @@
 #include <variant>
 #include <vector>
 
-#include "console.h"
+#include "core/console.h"
 
 namespace {
 

@@ -18,7 +18,7 @@
 #include <string_view>
 #include <variant>
 
-#include "host.h"
+#include "core/host.h"
 
 namespace {
 

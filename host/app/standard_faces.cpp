@@ -1,4 +1,4 @@
-#include "standard_faces.h"
+#include "app/standard_faces.h"
 
 #include "gui/settings_window.h"
 #include "snapshot/snapshot_canvas.h"

@@ -3,7 +3,7 @@
 // its Host; so do tests and tools that want the same pictures from an in-process Host.
 #pragma once
 
-#include "faces.h"
+#include "core/faces.h"
 
 namespace vhost {
 

@@ -5,7 +5,7 @@
 // module and every library of the process alike.
 #include <ctime>
 
-#include "wall_clock.h"
+#include "core/wall_clock.h"
 
 extern "C" std::time_t time(std::time_t* out) noexcept {
     const std::optional<std::time_t> virtualTime = vhost::CurrentWallTime();

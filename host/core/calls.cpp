@@ -1,4 +1,4 @@
-#include "calls.h"
+#include "core/calls.h"
 
 #include <stdexcept>
 

@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <string>
 
-#include "operations.h"
+#include "core/operations.h"
 
 namespace vhost {
 

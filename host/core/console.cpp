@@ -1,4 +1,4 @@
-#include "console.h"
+#include "core/console.h"
 
 #include <cerrno>
 #include <charconv>

@@ -10,7 +10,7 @@
 #include <variant>
 #include <vector>
 
-#include "calls.h"
+#include "core/calls.h"
 
 namespace vhost::console {
 

@@ -1,4 +1,4 @@
-#include "cvars.h"
+#include "core/cvars.h"
 
 #include <algorithm>
 #include <cctype>
@@ -11,7 +11,7 @@
 
 #include <fmt/format.h>
 
-#include "console.h"
+#include "core/console.h"
 
 namespace vhost {
 namespace {

@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "settings_view.h"
+#include "core/settings_view.h"
 
 namespace pluginsdk {
 class CanvasBackend;

@@ -1,4 +1,4 @@
-#include "host.h"
+#include "core/host.h"
 
 #include <algorithm>
 #include <atomic>
@@ -8,13 +8,12 @@
 #include <istream>
 #include <stdexcept>
 #include <system_error>
-#include <type_traits>
 
 #include <fmt/format.h>
 
-#include "host_internal.h"
-#include "script_player.h"
-#include "stop_request.h"
+#include "core/host_internal.h"
+#include "core/script_player.h"
+#include "core/stop_request.h"
 
 #include <pluginsdk/backend.h>
 
@@ -22,6 +21,7 @@
 namespace vhost {
 
 using detail::Error;
+using detail::kClockUnavailable;
 
 namespace {
 
@@ -38,18 +38,7 @@ bool DrivesTheWorld(const console::Command& command) {
            std::holds_alternative<console::Quit>(command);
 }
 
-
-
-
-
 constexpr int kMaxNestedCommands = 8;
-
-constexpr const char* kClockUnavailable =
-#if defined(_WIN32)
-    "the clock cannot be set on Windows: the plug-in reads the system clock itself";
-#else
-    "the clock cannot be set in this program: only vantrel-host routes the plug-in's time()";
-#endif
 
 }  // namespace
 
@@ -283,14 +272,18 @@ int Host::RunScript(std::istream& in, std::string_view name) {
     return player.ExitStatus();
 }
 
-int Host::RunInteractive(std::istream& in) {
+std::optional<std::string> StreamLineSource::Next(std::string_view prompt) {
+    out_ << prompt << std::flush;
     std::string line;
-    // A stop request interrupts the read (the handler does not restart it): the line is
-    // not read and the session ends as at the end of input.
+    if (StopRequested() || !std::getline(in_, line) || StopRequested()) return std::nullopt;
+    return line;
+}
+
+int Host::RunInteractive(LineSource& lines) {
     while (!StopRequested()) {
-        out_ << "vantrel> " << std::flush;
-        if (!std::getline(in, line) || StopRequested()) break;
-        const CommandResult result = Execute(line);
+        const std::optional<std::string> line = lines.Next("vantrel> ");
+        if (!line) break;
+        const CommandResult result = Execute(*line);
         if (result.outcome == Outcome::Quit) return kExitOk;
         if (!result.ok()) {
             out_.flush();
@@ -302,186 +295,9 @@ int Host::RunInteractive(std::istream& in) {
     return kExitOk;
 }
 
-CommandResult Host::Run(const console::Command& command) {
-    using namespace console;
-    return std::visit(
-        [&](const auto& c) -> CommandResult {
-            using T = std::decay_t<decltype(c)>;
-            if constexpr (std::is_same_v<T, Empty>) {
-                return {};
-            } else if constexpr (std::is_same_v<T, Help>) {
-                out_ << HelpText(c.topic);
-                return {};
-            } else if constexpr (std::is_same_v<T, Echo>) {
-                out_ << c.text << '\n';
-                return {};
-            } else if constexpr (std::is_same_v<T, Wait>) {
-                return AdvanceClock(c.seconds);
-            } else if constexpr (std::is_same_v<T, SetRating>) {
-                std::optional<SkillRank> rank;
-                if (c.rank) rank = SkillRank{c.rank->tier, c.rank->division, 0};
-                if (c.after) {
-                    world_.Schedule(*c.after, World::EventKind::WorldChange,
-                                    [this, playlist = c.playlist, rating = c.rating, rank] {
-                                        world_.SetRating(playlist, rating, rank);
-                                    });
-                } else {
-                    world_.SetRating(c.playlist, c.rating, rank);
-                }
-                return {};
-            } else if constexpr (std::is_same_v<T, MatchStart>) {
-                backend_->StartMatch(c.playlist, c.team, c.offline);
-                return {};
-            } else if constexpr (std::is_same_v<T, MatchEnd>) {
-                if (!world_.Game().inGame) return Error("match end: no game is running (use match start first)");
-                const int team = world_.Game().team;
-                int winner = team;
-                MatchEndHandles handles = MatchEndHandles::Valid;
-                switch (c.kind) {
-                    case MatchEndKind::Win: break;
-                    case MatchEndKind::Loss: winner = static_cast<int>(((static_cast<std::int64_t>(team) + 1) % 2 + 2) % 2); break;
-                    case MatchEndKind::Winner: winner = c.winner; break;
-                    case MatchEndKind::NoWinner: handles = MatchEndHandles::NoWinner; break;
-                    case MatchEndKind::NoServer: handles = MatchEndHandles::NoServer; break;
-                    case MatchEndKind::NoController: handles = MatchEndHandles::NoController; break;
-                }
-                backend_->EndMatch(winner, handles);
-                return {};
-            } else if constexpr (std::is_same_v<T, Scoreboard>) {
-                backend_->FireEvent(c.open ? kEventOpenScoreboard : kEventCloseScoreboard);
-                return {};
-            } else if constexpr (std::is_same_v<T, Leave>) {
-                backend_->Leave();
-                return {};
-            } else if constexpr (std::is_same_v<T, SetVar>) {
-                return SetVariable(c.name, c.value);
-            } else if constexpr (std::is_same_v<T, GetVar>) {
-                ConsoleVariable* variable = cvars_.Find(c.name);
-                if (variable == nullptr) return Error("get: no console variable '" + c.name + "'");
-                PrintVariable(*variable);
-                return {};
-            } else if constexpr (std::is_same_v<T, ConsoleStyle>) {
-                return RunConsoleStyle(c.words);
-            } else if constexpr (std::is_same_v<T, console::OpenMenu>) {
-                return OpenMenu(c.name);
-            } else if constexpr (std::is_same_v<T, Frame>) {
-                return DrawFrameCommand();
-            } else if constexpr (std::is_same_v<T, Snapshot>) {
-                return SnapshotCommand(c.file);
-            } else if constexpr (std::is_same_v<T, Settings>) {
-                return SettingsCommand(c.file);
-            } else if constexpr (std::is_same_v<T, Status>) {
-                PrintStatus();
-                return {};
-            } else if constexpr (std::is_same_v<T, console::Load>) {
-                const std::size_t before = plugins_.size();
-                CommandResult result = Load(c.path.empty() ? options_.pluginPath : std::filesystem::path(c.path));
-                if (result.ok() && plugins_.size() > before) {
-                    out_ << "plug-in " << plugins_.back().className << " loaded\n";
-                }
-                return result;
-            } else if constexpr (std::is_same_v<T, console::Unload>) {
-                if (plugins_.empty()) return Error("unload: no plug-in is loaded");
-                while (!plugins_.empty()) {
-                    const std::string name = plugins_.back().className;
-                    Unload(plugins_.back());
-                    plugins_.pop_back();
-                    out_ << "plug-in " << name << " unloaded\n";
-                }
-                CloseMenu();
-                return {};
-            } else if constexpr (std::is_same_v<T, FaultThrow>) {
-                calls_.Arm(c.operation, c.message, c.always, static_cast<std::uint64_t>(c.skip));
-                return {};
-            } else if constexpr (std::is_same_v<T, FaultClear>) {
-                calls_.ClearFaults();
-                return {};
-            } else if constexpr (std::is_same_v<T, Calls>) {
-                if (c.reset) {
-                    calls_.ResetCounts();
-                } else {
-                    PrintCalls();
-                }
-                return {};
-            } else if constexpr (std::is_same_v<T, Cvars>) {
-                PrintCvars();
-                return {};
-            } else if constexpr (std::is_same_v<T, Quit>) {
-                return {Outcome::Quit, {}};
-            } else if constexpr (std::is_same_v<T, console::Clock>) {
-                return ClockCommand(c);
-            } else {
-                static_assert(!sizeof(T), "every command needs a handler");
-            }
-        },
-        command);
-}
-
-// --- console variables and commands ---------------------------------------------------------
-
-void Host::PrintVariable(const ConsoleVariable& variable) {
-    out_ << variable.definition.name << " = \"" << EscapeQuoted(variable.value) << "\"\n";
-}
-
-CommandResult Host::SetVariable(const std::string& name, const std::string& value) {
-    ConsoleVariable* variable = cvars_.Find(name);
-    if (variable == nullptr) return Error("set: no console variable '" + name + "'");
-    std::string error;
-    if (!cvars_.Set(*variable, value, error)) return Error("set: " + name + ": " + error + "; value left as it was");
-    return {};
-}
-
-CommandResult Host::RunConsoleStyle(const std::vector<std::string>& words) {
-    const std::string& name = words.front();
-    if (std::shared_ptr<const ConsoleCommand> command = cvars_.FindCommand(name)) {
-        // The command gets every word, its own name first, as the game's console passes them.
-        guard_.Run("command \"" + name + "\"", [&] { command->callback(words); });
-        return {};
-    }
-    ConsoleVariable* variable = cvars_.Find(name);
-    if (variable == nullptr) return Error("unknown command or console variable '" + name + "' (see help)");
-    if (words.size() == 1) {
-        PrintVariable(*variable);
-        return {};
-    }
-    if (words.size() > 2) {
-        return Error(name + ": a console variable takes one value (quote a value that holds blanks)");
-    }
-    return SetVariable(name, words[1]);
-}
-
-void Host::PrintCvars() {
-    for (const ConsoleVariable* variable : cvars_.Variables()) {
-        const auto& d = variable->definition;
-        std::string limits;
-        if (d.hasMin) limits += " min " + FormatNumber(d.min);
-        if (d.hasMax) limits += " max " + FormatNumber(d.max);
-        out_ << d.name << " = \"" << EscapeQuoted(variable->value) << "\"  (default \"" << EscapeQuoted(d.defaultValue) << "\""
-             << limits << (d.saveToConfig ? ", saved" : "") << ") " << d.description << '\n';
-    }
-    for (const auto& command : cvars_.Commands()) {
-        out_ << "command " << command->name << "  " << command->description << '\n';
-    }
-}
-
-CommandResult Host::ClockCommand(const console::Clock& command) {
-    using Kind = console::Clock::Kind;
-    const std::optional<std::time_t> current = wallClock_.At(world_.Now());
-    if (command.kind == Kind::Show) {
-        out_ << "clock: " << FormatLocal(current ? *current : RealTime())
-             << (current ? " (following the virtual clock)\n" : " (the real time)\n");
-        return {};
-    }
-    if (!TimeIsRouted()) return Error(std::string("clock: ") + kClockUnavailable);
-    std::time_t wall = 0;
-    if (command.kind == Kind::At) {
-        if (!ToTimeT(command.when, wall)) return Error("clock: that local time does not exist here (a daylight-saving gap?)");
-    } else if (!NextTimeOfDay(current ? *current : RealTime(), command.when, command.kind == Kind::Tomorrow ? 1 : 0,
-                              wall)) {
-        return Error("clock: no such time of day in the next days");
-    }
-    wallClock_.Follow(wall, world_.Now());
-    return {};
+int Host::RunInteractive(std::istream& in) {
+    StreamLineSource lines(in, out_);
+    return RunInteractive(lines);
 }
 
 }  // namespace vhost

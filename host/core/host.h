@@ -24,16 +24,17 @@
 
 #include <pluginsdk/plugin.h>
 
-#include "host_backend.h"
-#include "calls.h"
-#include "console.h"
-#include "cvars.h"
-#include "faces.h"
-#include "guard.h"
-#include "module.h"
-#include "trace_canvas.h"
-#include "wall_clock.h"
-#include "world.h"
+#include "core/host_backend.h"
+#include "core/calls.h"
+#include "core/console.h"
+#include "core/cvars.h"
+#include "core/faces.h"
+#include "core/guard.h"
+#include "core/line_source.h"
+#include "core/module.h"
+#include "core/trace_canvas.h"
+#include "core/wall_clock.h"
+#include "core/world.h"
 
 namespace vhost {
 
@@ -107,8 +108,10 @@ public:
     // first failing line, which is reported as "NAME:LINE: error: WHAT". Returns the exit
     // status (kExitOk, kExitError, kExitRefused). Does not unload or save: that is Finish().
     int RunScript(std::istream& in, std::string_view name);
-    // Reads commands with a prompt; a failing line is reported and the session goes on,
-    // until the end of input, `quit` or a stop request.
+    // Reads commands at a `vantrel> ` prompt; a failing line is reported as "error: WHAT"
+    // and the session goes on, until the end of input, `quit` or a stop request. The lines
+    // come from `lines` (a face's line editor), or from `in` after a prompt printed on out().
+    int RunInteractive(LineSource& lines);
     int RunInteractive(std::istream& in);
 
     // Draws one frame of the settings window with this input, one tab per plug-in with a
@@ -150,6 +153,7 @@ private:
         PluginSettingsWindow* settings = nullptr;  // the object's settings interface, if any
     };
     class WaitDrawer;
+    class CommandRunner;  // the command language's handlers (host_commands.cpp)
 
     CommandResult Run(const console::Command& command);
     CommandResult Load(const std::filesystem::path& path);

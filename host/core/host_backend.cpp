@@ -1,4 +1,4 @@
-#include "host_backend.h"
+#include "core/host_backend.h"
 
 #include <algorithm>
 

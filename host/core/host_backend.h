@@ -17,11 +17,11 @@
 
 #include <pluginsdk/backend.h>
 
-#include "callback_list.h"
-#include "calls.h"
-#include "cvars.h"
-#include "guard.h"
-#include "world.h"
+#include "core/callback_list.h"
+#include "core/calls.h"
+#include "core/cvars.h"
+#include "core/guard.h"
+#include "core/world.h"
 
 namespace vhost {
 

@@ -1,4 +1,5 @@
-// Small helpers shared by the files of vhost::Host (host.cpp, host_views.cpp).
+// Small helpers shared by the files of vhost::Host (host.cpp, host_commands.cpp,
+// host_views.cpp).
 #pragma once
 
 #include <algorithm>
@@ -9,11 +10,18 @@
 
 #include <fmt/format.h>
 
-#include "host.h"
+#include "core/host.h"
 
 namespace vhost::detail {
 
 inline CommandResult Error(std::string message) { return {Outcome::Error, std::move(message)}; }
+
+inline constexpr const char* kClockUnavailable =
+#if defined(_WIN32)
+    "the clock cannot be set on Windows: the plug-in reads the system clock itself";
+#else
+    "the clock cannot be set in this program: only vantrel-host routes the plug-in's time()";
+#endif
 
 inline bool SameIgnoringCase(std::string_view a, std::string_view b) {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "host.h"
-#include "host_internal.h"
+#include "core/host.h"
+#include "core/host_internal.h"
 
 namespace vhost {
 

@@ -1,5 +1,5 @@
 // dlopen implementation of Module.
-#include "module.h"
+#include "core/module.h"
 
 #include <dlfcn.h>
 #include <unistd.h>

@@ -1,5 +1,5 @@
 // LoadLibrary implementation of Module.
-#include "module.h"
+#include "core/module.h"
 
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN

@@ -1,10 +1,10 @@
-#include "script_player.h"
+#include "core/script_player.h"
 
 #include <algorithm>
 #include <ostream>
 #include <variant>
 
-#include "stop_request.h"
+#include "core/stop_request.h"
 
 namespace vhost {
 

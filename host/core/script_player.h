@@ -19,7 +19,7 @@
 #include <optional>
 #include <string>
 
-#include "host.h"
+#include "core/host.h"
 
 namespace vhost {
 

@@ -1,4 +1,4 @@
-#include "stop_request.h"
+#include "core/stop_request.h"
 
 #include <csignal>
 

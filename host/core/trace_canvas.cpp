@@ -1,4 +1,4 @@
-#include "trace_canvas.h"
+#include "core/trace_canvas.h"
 
 #include <fmt/format.h>
 

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "../common/canvas_base.h"
-#include "calls.h"
+#include "core/canvas_base.h"
+#include "core/calls.h"
 
 namespace vhost {
 

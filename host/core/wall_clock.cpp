@@ -1,4 +1,4 @@
-#include "wall_clock.h"
+#include "core/wall_clock.h"
 
 #include <atomic>
 #include <chrono>
@@ -6,8 +6,8 @@
 
 #include <fmt/format.h>
 
-#include "console.h"
-#include "world.h"
+#include "core/console.h"
+#include "core/world.h"
 
 namespace vhost {
 namespace {

@@ -1,4 +1,4 @@
-#include "world.h"
+#include "core/world.h"
 
 #include <algorithm>
 #include <cmath>

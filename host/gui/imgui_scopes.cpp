@@ -1,4 +1,4 @@
-#include "imgui_scopes.h"
+#include "gui/imgui_scopes.h"
 
 namespace vhost {
 namespace {

@@ -1,4 +1,4 @@
-#include "offscreen_picture.h"
+#include "gui/offscreen_picture.h"
 
 #include <GL/osmesa.h>
 #include <cairo.h>

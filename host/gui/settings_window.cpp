@@ -1,4 +1,4 @@
-#include "settings_window.h"
+#include "gui/settings_window.h"
 
 #include <imgui.h>
 #include <imgui_internal.h>
@@ -10,8 +10,8 @@
 #include <fstream>
 #include <stdexcept>
 
-#include "imgui_scopes.h"
-#include "offscreen_picture.h"
+#include "gui/imgui_scopes.h"
+#include "gui/offscreen_picture.h"
 
 namespace vhost {
 namespace {

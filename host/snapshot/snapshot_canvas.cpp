@@ -15,7 +15,7 @@
 // Positions are the top-left corner of the text line, not its baseline. Every drawing call
 // clips its geometry to the surface itself before Cairo sees it: Cairo works in 24.8 fixed
 // point internally, and the plug-in may hand us positions anywhere in the int range.
-#include "snapshot_canvas.h"
+#include "snapshot/snapshot_canvas.h"
 
 #include <cairo.h>
 
@@ -30,7 +30,7 @@
 #include <utility>
 #include <vector>
 
-#include "utf8_sanitize.h"
+#include "snapshot/utf8_sanitize.h"
 
 namespace vhost {
 namespace {

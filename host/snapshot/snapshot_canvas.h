@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "../common/canvas_base.h"
+#include "core/canvas_base.h"
 
 namespace vhost {
 

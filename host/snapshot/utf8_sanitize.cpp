@@ -1,4 +1,4 @@
-#include "utf8_sanitize.h"
+#include "snapshot/utf8_sanitize.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "console_buffer.h"
+#include "window/console_buffer.h"
 
 #include <fstream>
 #include <system_error>

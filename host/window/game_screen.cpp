@@ -1,4 +1,4 @@
-#include "game_screen.h"
+#include "window/game_screen.h"
 
 #include <GL/gl.h>
 

@@ -7,7 +7,7 @@
 #include <cstdint>
 
 #include "../snapshot/snapshot_canvas.h"
-#include "recording_canvas.h"
+#include "window/recording_canvas.h"
 
 namespace vhost {
 

@@ -1,4 +1,4 @@
-#include "input_queue.h"
+#include "window/input_queue.h"
 
 #include <iterator>
 

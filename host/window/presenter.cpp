@@ -1,4 +1,4 @@
-#include "presenter.h"
+#include "window/presenter.h"
 
 #include <algorithm>
 #include <functional>
@@ -85,7 +85,13 @@ RedrawPlan Presenter::Plan(const std::vector<DrawSource>& sources, int width, in
     bool whole = whole_ || now.size() != shown_.size() || width != shownWidth_ || height != shownHeight_;
     if (!whole) {
         for (std::size_t i = 0; i < now.size(); ++i) {
-            if (now[i].hash == shown_[i].hash) continue;
+            // The same list drawn elsewhere (its source moved: the settings window when the
+            // bar above it grows) changed too: it is drawn anew where it was and where it is.
+            const Rect& was = shown_[i].area;
+            const Rect& is = now[i].area;
+            if (now[i].hash == shown_[i].hash && was.x == is.x && was.y == is.y && was.w == is.w && was.h == is.h) {
+                continue;
+            }
             AddArea(areas, Intersect(now[i].area, window));
             AddArea(areas, Intersect(shown_[i].area, window));
         }

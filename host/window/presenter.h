@@ -1,8 +1,8 @@
 // The partial redraw: from the Dear ImGui frames the window shows (its own and the settings
 // window's), which parts of the window differ from what it showed last, so that only those
 // are drawn again (with a software GL, drawing is most of a frame's cost). A draw list is
-// compared by a hash of its vertices, indices and commands; a changed list takes where it
-// drew before and where it draws now. Needs no display: it reads draw data only.
+// compared by a hash of its vertices, indices and commands and by where it lands; a changed
+// or moved list takes where it drew before and where it draws now. Needs no display: it reads draw data only.
 #pragma once
 
 #include <imgui.h>
@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "layout.h"
+#include "window/layout.h"
 
 namespace vhost {
 

@@ -1,4 +1,4 @@
-#include "recording_canvas.h"
+#include "window/recording_canvas.h"
 
 #include <cstring>
 #include <utility>

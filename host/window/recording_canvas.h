@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "../common/canvas_base.h"
+#include "core/canvas_base.h"
 
 namespace vhost {
 

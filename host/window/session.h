@@ -1,99 +1,93 @@
-// The window's session, inside host/window: one Host played in a GLFW window. The class is
-// split by concern over several files:
-//   window_session.cpp  opening the window, the frame loop, the clock, running lines, the end
-//   window_render.cpp   drawing with GL: the changed areas only (Presenter), the settings
-//                       window's own frame, screenshots
-//   window_panels.cpp   the control bar, the session panel, the console
-//   window_screen.cpp   the game screen (with its zoom) and the settings window in the window
-//   window_hooks.cpp    the test hooks (VANTREL_WINDOW_HOOKS) and the layout and CPU reports
+// The window's session, inside host/window: one Host played in a GLFW window. The class
+// holds the window's parts and is written over several files, one concern each:
+//   session.cpp           the frame loop (woken by input and by the session's own output),
+//                         the clock, running lines, the empty evening, the end
+//   session_window.cpp    opening the window inside the monitor's work area, its callbacks,
+//                         the X connection watched for loss
+//   session_screen.cpp    the game screen in the window: fresh frames, zoom and pan by mouse
+//   session_settings.cpp  the settings window in the window: the mouse routed to it, its own
+//                         Dear ImGui frame drawn in its place
+//   session_render.cpp    drawing with GL: the changed areas only (Presenter), screenshots
+// Its panels are classes of their own: control_bar.h, console_panel.h, and the game screen's
+// view is game_view.h.
 #pragma once
 
 #include <GLFW/glfw3.h>
 #include <imgui.h>
 
-#include <array>
+#include <atomic>
 #include <chrono>
 #include <cstdint>
-#include <map>
 #include <memory>
 #include <ostream>
 #include <string>
 #include <vector>
 
-#include "console_buffer.h"
-#include "game_screen.h"
-#include "host.h"
-#include "input_queue.h"
-#include "layout.h"
-#include "presenter.h"
-#include "recording_canvas.h"
-#include "script_player.h"
-#include "window_session.h"
+#include "core/host.h"
+#include "core/script_player.h"
+#include "window/console_buffer.h"
+#include "window/console_panel.h"
+#include "window/control_bar.h"
+#include "window/game_screen.h"
+#include "window/game_view.h"
+#include "window/input_queue.h"
+#include "window/layout.h"
+#include "window/presenter.h"
+#include "window/recording_canvas.h"
+#include "window/widget_places.h"
+#include "window/window_driver.h"
+#include "window/window_session.h"
 
 namespace vhost {
 
 using SteadyClock = std::chrono::steady_clock;
 
-// Begins a Dear ImGui window fixed at `area`: the layout, not the user, places the panels.
-void BeginPanel(const char* name, const Rect& area, ImGuiWindowFlags flags);
-
-// One step of the test hooks: its verb and the rest of the line.
-struct HookStep {
-    std::string verb;
-    std::string rest;
-};
-std::vector<HookStep> ReadHooks(const char* path);
-
-class Session {
+class Session final : public DrivenWindow {
 public:
-    explicit Session(const WindowOptions& options);
+    explicit Session(WindowOptions options);
     int Run();
 
+    // DrivenWindow: what a driver sees (window_driver.h).
+    GLFWwindow* Native() override { return window_; }
+    Host& host() override { return *host_; }
+    InputQueue& Keys() override { return keys_; }
+    void FocusConsole() override { consolePanel_.Focus(); }
+    void RedrawWhole() override { presenter_.Invalidate(); }
+    void Screenshot(const std::string& path) override { screenshot_ = path; }
+    bool ScriptRunning() const override { return script_.Running(); }
+    WindowReport Report() const override;
+
 private:
-    // window_session.cpp
-    bool OpenWindow();
-    void CloseWindow();
-    void InstallCallbacks();
+    // session.cpp
+    void StartEmptyEvening();
+    void OpenSettingsAtStart();
     bool HaveWork() const;
     void Frame(double dt);
     void MoveClock(double seconds);
     Outcome RunLine(const std::string& line, bool typed);
     CommandResult ExecuteCommand(const std::string& line);
-    void OpenSettingsAtStart();
+    void Wake();
 
-    // window_render.cpp
+    // session_window.cpp
+    bool OpenWindow();
+    void CloseWindow();
+    void InstallCallbacks();
+
+    // session_screen.cpp
+    void ShowGameScreen();
+
+    // session_settings.cpp
+    void DrawSettings();
+    void RenderSettings(const Rect* area);
+
+    // session_render.cpp
     void Present();
     void Render(const std::vector<Rect>& areas);
     void DrawArea(const Rect* area);
-    void RenderSettings(const Rect* area);
     bool ProbeKeptBackBuffer();
-    void Screenshot(const std::string& path);
+    void WriteScreenshot(const std::string& path);
 
-    // window_panels.cpp
-    void DrawBar();
-    void DrawSide();
-    void DrawConsole();
-    bool Button(const char* label, float width = 0.0f);
-    void Record(const std::string& label);
-    int BarRows(float width) const;
-
-    // window_screen.cpp
-    void ShowGameScreen();
-    void DrawSettings();
-    Rect ScreenView() const;  // the part of the game screen shown, in game pixels
-    Rect ScreenToWindow(const Rect& game) const;
-    void ZoomAt(float factor, float windowX, float windowY);
-    void ZoomOneToOne();
-
-    // window_hooks.cpp
-    void RunHooks(ImGuiIO& io);
-    void ApplySyntheticInput(ImGuiIO& io);
-    bool HookTarget(const std::string& target, ImVec2& point);
-    bool SleepHookDue() const;
-    void WriteLayout(const std::string& path);
-    void WriteCpuReport(const std::string& path);
-
-    const WindowOptions& options_;
+    WindowOptions options_;
     ConsoleBuffer console_;
     ConsoleTee outTee_;
     ConsoleTee errTee_;
@@ -101,6 +95,7 @@ private:
     std::ostream err_;
     std::unique_ptr<Host> host_;
     std::unique_ptr<FileTail> log_;
+    std::unique_ptr<WindowDriver> driver_;  // the tests' (window_driver.h); none for a person
 
     GLFWwindow* window_ = nullptr;
     ImGuiContext* gui_ = nullptr;
@@ -110,13 +105,10 @@ private:
     InputQueue keys_;
     bool activity_ = true;  // input or a resize since the last frame
     int settleFrames_ = 3;
+    std::uint64_t consoleSeen_ = 0;  // console lines added by the last frame drawn
 
     // The clock and the script.
-    struct {
-        double speed = 1.0;
-        bool paused = false;
-        double stepRequest = 0.0;
-    } clock_;
+    ClockControl clock_;
     ScriptPlayer script_;
     int status_ = kExitOk;
     bool quit_ = false;
@@ -127,12 +119,8 @@ private:
     RecordingCanvas latest_;
     std::uint64_t framesDrawn_ = 0;
     std::uint64_t framesShown_ = 0;
-    struct {
-        float zoom = 1.0f;                // 1: the whole screen fits; more: closer
-        float centreX = 960, centreY = 540;  // the shown part's centre, in game pixels
-        bool panning = false;
-        ImVec2 panFrom{};
-    } view_;
+    GameView view_{1920.0f, 1080.0f};
+    bool panning_ = false;
 
     // The settings window in the window.
     struct {
@@ -141,65 +129,26 @@ private:
         bool wasDown = false;
     } settings_;
 
-    // The console's input line and its history.
-    struct {
-        std::array<char, 1024> input{};
-        std::vector<std::string> history;
-        int historyPos = -1;
-        bool focus = true;
-        bool active = false;
-        bool toEnd = true;    // show the newest line on the next frame
-        bool follow = true;   // the output follows its newest line (unless scrolled up)
-        std::uint64_t seen = 0;
-        float lastHeight = 0;
-        float scrollY = 0, scrollMax = 0;  // as last drawn (for the layout report)
-    } consolePanel_;
-
-    // The control bar: its inputs, the widgets' places by label, the slowly changing labels.
-    struct {
-        int playlistChoice = 1;
-        int team = 0;
-        float rating = 1000.0f;
-        float ratingAfter = 3.0f;
-        bool withResult = true;  // Won and Lost also have the server report the rating
-        Rect state;
-        SteadyClock::time_point labelsDue{};
-        double clockLabel = 0.0;
-        double waitLabel = 0.0;
-        std::uint64_t redrawsLabel = 0;
-    } bar_;
-    std::map<std::string, Rect> widgets_;  // the window's own widgets by label, window pixels
+    // The panels.
+    ControlBar bar_;
+    ConsolePanel consolePanel_;
+    WidgetPlaces widgets_;
 
     // Drawing.
     Presenter presenter_;
     Rect uploaded_;  // where the game screen changed this frame, window pixels
+    std::string screenshot_;  // asked for: written when this frame is drawn
+    FrameCounts frames_;
     bool lost_ = false;  // the window system went away (the window destroyed from outside)
-    struct {
-        std::uint64_t rendered = 0, gl = 0, partial = 0;
-        double renderCpu = 0.0;
-    } frames_;
-
-    // Test hooks.
-    struct {
-        std::vector<HookStep> steps;
-        std::size_t index = 0;
-        int frames = 0;
-        SteadyClock::time_point until{};
-        bool mouse = false;
-        ImVec2 mousePos{-1, -1};
-        bool mouseDown = false;
-        std::string screenshot;
-        std::string widgetLabel;  // a plug-in widget asked for by its label
-        int widgetFrames = 0;
-        std::map<std::string, Rect> panelWidgets;  // found, relative to the settings window
-        double cpuStart = 0.0, renderCpuAtStart = 0.0;
-        SteadyClock::time_point wallStart{};
-        std::uint64_t renderedAtStart = 0, glAtStart = 0, partialAtStart = 0;
-    } hooks_;
 
     friend void OnWindowLost(Session& session);
 };
 
+// GLFW puts back Xlib's default error handler after each request it watches itself: the
+// session's own is set again before each frame (session_window.cpp).
+void WatchX();
+
+// The process's CPU time so far, every thread's (the GL driver's included).
 double ProcessCpuSeconds();
 
 }  // namespace vhost

@@ -1,5 +1,5 @@
 // The command parser: what each good line means, and a clear error for each kind of bad one.
-#include "console.h"
+#include "core/console.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

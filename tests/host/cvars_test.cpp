@@ -1,5 +1,5 @@
 // Console variables: limits, bindings, commands, and the saved configuration.
-#include "cvars.h"
+#include "core/cvars.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

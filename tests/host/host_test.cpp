@@ -1,6 +1,6 @@
 // A Host driven in-process with the probe plug-in: lifecycle, events and handles, the
 // exception guard, faults and call counts, console commands, repeated loading.
-#include "host.h"
+#include "core/host.h"
 #include "in_process_host.h"
 #include "text.h"
 

@@ -1,5 +1,5 @@
 // The `frame` trace format, and the counting wrapper that every host canvas goes through.
-#include "trace_canvas.h"
+#include "core/trace_canvas.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

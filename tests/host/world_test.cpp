@@ -1,6 +1,6 @@
 // The world's clock and its one event queue: timers and world changes in due order, frames
 // drawn in time order with them.
-#include "world.h"
+#include "core/world.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

@@ -25,7 +25,7 @@
 #include <string>
 
 #include "gui/settings_window.h"
-#include "host.h"
+#include "core/host.h"
 #include "in_process_host.h"
 
 namespace vhost {

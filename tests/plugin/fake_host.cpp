@@ -5,7 +5,7 @@
 
 #include <fmt/format.h>
 
-#include "trace_canvas.h"
+#include "core/trace_canvas.h"
 
 namespace vtest {
 

@@ -6,7 +6,7 @@
 
 #include "floor.h"
 #include "plugin_fixture.h"
-#include "trace_canvas.h"
+#include "core/trace_canvas.h"
 
 namespace {
 

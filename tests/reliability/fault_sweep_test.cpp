@@ -16,7 +16,7 @@
 #include <map>
 #include <optional>
 
-#include "calls.h"
+#include "core/calls.h"
 #include "host_output.h"
 #include "run_host.h"
 #include "text.h"

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 
-#include "host.h"
+#include "core/host.h"
 #include "host_output.h"
 #include "in_process_host.h"
 #include "process.h"

@@ -11,7 +11,7 @@
 #include <functional>
 #include <sstream>
 
-#include "host.h"
+#include "core/host.h"
 #include "host_output.h"
 #include "in_process_host.h"
 #include "run_host.h"

@@ -11,7 +11,7 @@
 #include <functional>
 
 #include "gui/settings_window.h"
-#include "host.h"
+#include "core/host.h"
 #include "host_output.h"
 #include "in_process_host.h"
 #include "text.h"

@@ -16,7 +16,7 @@
 
 #include <fmt/format.h>
 
-#include "host.h"
+#include "core/host.h"
 #include "host_output.h"
 #include "in_process_host.h"
 #include "process.h"

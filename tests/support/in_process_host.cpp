@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #if defined(VTEST_HAVE_FACES)
-#include "standard_faces.h"
+#include "app/standard_faces.h"
 #endif
 
 namespace vtest {

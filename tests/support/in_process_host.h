@@ -17,7 +17,7 @@
 #include <sstream>
 #include <string>
 
-#include "host.h"
+#include "core/host.h"
 #include "temp_dir.h"
 
 namespace vtest {

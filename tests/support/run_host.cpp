@@ -81,7 +81,7 @@ HostRun RunHost(std::string_view script, const HostRunOptions& options) {
     if (options.config) Write(run.workdir / "config.cfg", *options.config);
 
     const std::filesystem::path plugin = options.plugin.empty() ? PluginModule() : options.plugin;
-    std::vector<std::string> args = {HostExecutable().string()};
+    std::vector<std::string> args = {(options.executable.empty() ? HostExecutable() : options.executable).string()};
     if (!plugin.empty()) args.insert(args.end(), {"--plugin", plugin.string()});
     args.insert(args.end(), {"--workdir", "work"});
     if (!options.load) args.push_back("--no-load");

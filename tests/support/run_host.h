@@ -22,6 +22,8 @@
 namespace vtest {
 
 struct HostRunOptions {
+    // The program to run. Empty: the vantrel-host of this build.
+    std::filesystem::path executable;
     // The plug-in module (--plugin). Empty: the Vantrel module of this build.
     std::filesystem::path plugin;
     // false: start with --no-load.
@@ -64,7 +66,7 @@ private:
     void RemoveDirectory() noexcept;
 };
 
-// Runs `vantrel-host --plugin PLUGIN --workdir work [ARGUMENTS...] script.vsh` from a fresh
+// Runs `vantrel-host (or options.executable) --plugin PLUGIN --workdir work [ARGUMENTS...] script.vsh` from a fresh
 // temporary directory. Error messages about the script therefore read "script.vsh:LINE:".
 HostRun RunHost(std::string_view script, const HostRunOptions& options = {});
 

@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "console_buffer.h"
-#include "game_screen.h"
-#include "recording_canvas.h"
+#include "window/console_buffer.h"
+#include "window/game_screen.h"
+#include "window/recording_canvas.h"
 
 namespace vhost {
 namespace {

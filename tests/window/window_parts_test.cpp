@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "input_queue.h"
-#include "layout.h"
-#include "presenter.h"
+#include "window/input_queue.h"
+#include "window/layout.h"
+#include "window/presenter.h"
 
 namespace vhost {
 namespace {
@@ -99,6 +99,14 @@ TEST(PresenterTest, RedrawsOnlyWhereAFrameDiffersFromWhatIsShown) {
     EXPECT_TRUE(exposed.areas.empty());
     EXPECT_FALSE(plan("clock 1", "console", 1024).draw);
 
+    // The same frame moved (the settings window's, when the bar above it grows): drawn where
+    // it was and where it is now, though its lists did not change.
+    const ImDrawData* same = gui.Frame({{left, "clock 1"}, {right, "console"}});
+    RedrawPlan moved = presenter.Plan({{same, 0, 40}}, 1024, 600);
+    ASSERT_TRUE(moved.draw);
+    Rect covered;
+    for (const Rect& area : moved.areas) covered = Union(covered, area);
+    EXPECT_TRUE(Inside(Rect{right.x, right.y, right.w, right.h + 40}, covered));
 }
 
 TEST(PresenterTest, WithoutAKeptBackBufferEveryChangeIsDrawnWhole) {

@@ -1,5 +1,6 @@
 // vantrel-host --window under a virtual X server that each test starts itself (Xvfb picks a
-// free display number). The window is driven through its test hooks (VANTREL_WINDOW_HOOKS:
+// free display number). The window is driven by vantrel-host-driven, the program with the
+// step driver of driver/ (VANTREL_WINDOW_HOOKS:
 // mouse, keys and screenshots read back from the GL back buffer, one step a frame).
 #include <cairo.h>
 #include <fcntl.h>
@@ -33,12 +34,14 @@
 namespace {
 
 using ::testing::HasSubstr;
+using ::testing::Not;
 namespace fs = std::filesystem;
 
-// Starts Xvfb on a display number it chooses itself and stops it at the end.
+// Starts Xvfb on a display number it chooses itself, with one screen of `screen` (WxHxDEPTH),
+// and stops it at the end.
 class VirtualDisplay {
 public:
-    VirtualDisplay() {
+    explicit VirtualDisplay(const char* screen = "1920x1080x24") {
         int pipeFds[2];
         if (pipe(pipeFds) != 0) return;
         pid_ = fork();
@@ -48,7 +51,7 @@ public:
             dup2(null, STDOUT_FILENO);
             dup2(null, STDERR_FILENO);
             const std::string fd = std::to_string(pipeFds[1]);
-            execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1920x1080x24", "-nolisten", "tcp",
+            execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", screen, "-nolisten", "tcp",
                    static_cast<char*>(nullptr));
             _exit(127);
         }
@@ -159,9 +162,8 @@ class WindowTest : public ::testing::Test {
 protected:
     void SetUp() override {
         if (system("command -v Xvfb >/dev/null 2>&1") != 0) GTEST_SKIP() << "Xvfb is not installed (package xvfb)";
-        display_ = std::make_unique<VirtualDisplay>();
+        StartDisplay("1920x1080x24");
         if (display_->Name().empty()) GTEST_SKIP() << "Xvfb did not start";
-        setenv("DISPLAY", display_->Name().c_str(), 1);
         char pattern[] = "/tmp/vantrel-window-test-XXXXXX";
         ASSERT_NE(mkdtemp(pattern), nullptr);
         dir_ = pattern;
@@ -172,19 +174,27 @@ protected:
         if (!dir_.empty()) fs::remove_all(dir_);
     }
 
-    // Runs the script in the window, played with these hook steps.
+    // Runs the script in the window, played with these steps; no script (""): the empty
+    // evening a person starts with `--window` alone.
     vtest::HostRun RunWindow(const std::string& script, const std::string& hooks, const std::string& speed = "1") {
         const fs::path hooksPath = dir_ / "hooks";
         std::ofstream(hooksPath) << hooks;
         setenv("VANTREL_WINDOW_HOOKS", hooksPath.c_str(), 1);
         vtest::HostRunOptions options;
+        options.executable = VANTREL_DRIVEN_HOST;
         options.arguments = {"--window", "--speed", speed};
+        options.scriptOnStdin = script.empty();  // the window reads no script from standard input
         options.timeout = std::chrono::seconds(90);
         vtest::HostRun run = vtest::RunHost(script, options);
         unsetenv("VANTREL_WINDOW_HOOKS");
         return run;
     }
     std::string Path(const std::string& name) const { return (dir_ / name).string(); }
+    void StartDisplay(const char* screen) {
+        display_.reset();
+        display_ = std::make_unique<VirtualDisplay>(screen);
+        setenv("DISPLAY", display_->Name().c_str(), 1);
+    }
 
     std::unique_ptr<VirtualDisplay> display_;
     fs::path dir_;
@@ -332,7 +342,8 @@ TEST_F(WindowTest, TheReadmesFirstStepsWorkAsWritten) {
         // 1012 in the rating box (3 s is already there), then Won.
         Click("rating") + "type 1012\nframes 2\n" + Click("Won") +
         "sleep 0.4\nscreenshot " + Path("won.png") +  // 24 virtual seconds: the poll is done
-        "\ntype status\nkey enter\nframes 4\n" + Click("Pause") + "layout " + Path("paused") + "\n" +
+        "\ntype status\nkey enter\nframes 4\ntype frame\nkey enter\nframes 4\n" + Click("Pause") + "layout " +
+        Path("paused") + "\n" +
         Click("+1 s") + "layout " + Path("stepped") + "\nclose\n";
     const vtest::HostRun run = RunWindow("", hooks, "60");
     ASSERT_EQ(run.exitCode, 0) << run.err;
@@ -349,6 +360,13 @@ TEST_F(WindowTest, TheReadmesFirstStepsWorkAsWritten) {
     EXPECT_FALSE(ReadPng(Path("won.png")).SameAs(scoreboard, table));
     EXPECT_THAT(run.Log(), HasSubstr("OnMatchEnd: wonMatch: 1"));
     EXPECT_THAT(run.Log(), HasSubstr("CheckMMRUpdate: mmr: 1012.00"));
+    // The evening started as a game does, the ranked ratings known: no poll ran out, and the
+    // table (`frame` typed in the console) shows the win's change and a rank to go up to.
+    EXPECT_THAT(run.Log(), Not(HasSubstr("maxRetries reached the limit")));
+    EXPECT_THAT(run.out, HasSubstr("DrawString \"2vs2 \""));
+    EXPECT_THAT(run.out, HasSubstr("DrawString \" 1   0\""));
+    EXPECT_THAT(run.out, HasSubstr("DrawString \" +06.00\""));
+    EXPECT_THAT(run.out, HasSubstr("DrawString \"D3 D2     16.00\""));
     // `status` typed in the console: the clock to the millisecond at most.
     EXPECT_TRUE(std::regex_search(run.out, std::regex("(^|\n)clock: [0-9]+(\\.[0-9]{1,3})? s\n"))) << run.out;
     const auto paused = ReadLayout(Path("paused"));
@@ -431,6 +449,32 @@ TEST_F(WindowTest, ASmallWindowKeepsTheConsoleAndTheControlsInside) {
     const std::vector<float>& scroll = small.at("console_scroll");
     EXPECT_GT(scroll.at(1), 0);
     EXPECT_GE(scroll.at(0), scroll.at(1) - 1) << "the newest line in view after the resize";
+}
+
+// On a 1024x600 screen the window opens inside it, with every control and the script's state
+// in view; paused, a typed command's output shows at once, scrolled into view, without the
+// mouse moving to wake the window.
+TEST_F(WindowTest, OnASmallScreenAllIsInsideAndAPausedCommandShowsItsOutput) {
+    StartDisplay("1024x600x24");
+    ASSERT_FALSE(display_->Name().empty());
+    const std::string hooks = "frames 5\nlayout " + Path("small") + "\n" + Click("Pause") + "layout " + Path("before") +
+                              "\ntype echo paused\nkey enter\nsleep 1\nlayout " + Path("after") + "\nclose\n";
+    const vtest::HostRun run = RunWindow("help\nwait 300\n", hooks);
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const auto small = ReadLayout(Path("small"));
+    ASSERT_EQ(small.at("window"), (std::vector<float>{1024, 600}));
+    ASSERT_TRUE(small.count("control script"));
+    for (const auto& [name, r] : small) {
+        if (name.rfind("control ", 0) != 0) continue;
+        EXPECT_LE(r.at(0) + r.at(2), 1024) << name;
+        EXPECT_LE(r.at(1) + r.at(3), 600) << name;
+    }
+    EXPECT_THAT(run.out, ::testing::EndsWith("\npaused\n"));
+    const auto before = ReadLayout(Path("before"));
+    const auto after = ReadLayout(Path("after"));
+    EXPECT_EQ(after.at("paused"), std::vector<float>{1});
+    EXPECT_GT(after.at("console_scroll").at(1), before.at("console_scroll").at(1)) << "the output grew";
+    EXPECT_GE(after.at("console_scroll").at(0), after.at("console_scroll").at(1) - 1) << "and shows its newest line";
 }
 
 // Ctrl-C and SIGTERM, and a window killed from outside, end the session as `quit` does:

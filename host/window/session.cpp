@@ -1,7 +1,5 @@
-// The window's session: opening the window, the frame loop, the clock, running lines, and
-// the end (closed, `quit`, Ctrl-C or SIGTERM, or the window lost).
-#include "window_session.h"
-
+// The window's session: the frame loop, the clock, running lines, the empty evening and the
+// end (closed, `quit`, Ctrl-C or SIGTERM, or the window lost).
 #include <imgui.h>
 #include <imgui_internal.h>
 #include <imgui_impl_glfw.h>
@@ -9,211 +7,69 @@
 
 #include <algorithm>
 #include <csignal>
-#include <cstdio>
-#include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <iostream>
 
 #include <fmt/format.h>
 
-#include "session.h"
-// Last: Xlib defines macros (None, Status, Bool) that other headers use as names.
-#include "x11_native.h"
-#include "stop_request.h"
+#include "core/stop_request.h"
+#include "window/session.h"
 
 namespace vhost {
 namespace {
 
-constexpr const char* kSansFont = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
-constexpr const char* kMonoFont = "/usr/share/fonts/truetype/dejavu/DejaVuSansMono.ttf";
 constexpr double kFrameSeconds = 1.0 / 60.0;
 constexpr double kLongestFrame = 0.25;        // a stall does not make the clock jump further
 constexpr double kIdleWaitSeconds = 0.5;      // how often an idle window looks at the log
 constexpr double kScriptSliceSeconds = 0.01;  // script lines run per frame at most this long
-constexpr int kFramesAfterInput = 3;          // Dear ImGui settles hover and release states
+constexpr int kFramesAfterInput = 3;          // Dear ImGui settles hover, release and scroll states
 
-std::string GlfwErrorText() {
-    const char* text = nullptr;
-    glfwGetError(&text);
-    return text != nullptr ? text : "unknown reason";
-}
-
-void AddFonts(ImGuiIO& io, ImFont*& sans, ImFont*& mono) {
-    namespace fs = std::filesystem;
-    std::error_code ec;
-    sans = fs::exists(kSansFont, ec) ? io.Fonts->AddFontFromFileTTF(kSansFont, 15.0f) : nullptr;
-    if (sans == nullptr) sans = io.Fonts->AddFontDefault();
-    mono = fs::exists(kMonoFont, ec) ? io.Fonts->AddFontFromFileTTF(kMonoFont, 14.0f) : nullptr;
-    if (mono == nullptr) mono = sans;
-}
-
-// The session whose window the X connection belongs to (one window per process).
-Session* xSession = nullptr;
-
-// The connection to the X server broke (the window was killed from outside, the server
-// went away). Xlib's default would end the process on the spot, losing the session's
-// settings; returning lets the session end as `quit` does, without touching X again.
-void OnXConnectionLost(Display*, void*) {
-    if (xSession != nullptr) OnWindowLost(*xSession);
-}
-int QuietIoError(Display*) { return 0; }
-// The window's X id, to tell a request on it failing.
-unsigned long xWindow = 0;
-
-// Another client destroyed the window: requests on it fail. Xlib's default handler would end
-// the process; the session ends instead (other errors are let pass).
-int OnXError(Display*, XErrorEvent* error) {
-    const bool onWindow = error->resourceid == xWindow && xWindow != 0;
-    if (onWindow || error->error_code == BadWindow || error->error_code == BadDrawable) {
-        if (xSession != nullptr) OnWindowLost(*xSession);
-    }
-    return 0;
-}
-
-// GLFW puts back Xlib's default error handler after each request it watches itself: the
-// session's is set again before each frame.
-void WatchX() {
-    if (xSession != nullptr) XSetErrorHandler(OnXError);
-}
+// The ratings a game knows when the plug-in loads, as the server reported them at sign-in
+// (playlist, rating, tier and division of the rank).
+struct KnownRating {
+    int playlist;
+    float rating;
+    int tier, division;
+};
+constexpr KnownRating kEveningRatings[] = {{10, 757.0f, 12, 0}, {11, 1006.0f, 15, 1}, {13, 850.0f, 13, 1}};
 
 }  // namespace
 
-void OnWindowLost(Session& session) { session.lost_ = true; }
+WindowOptions::WindowOptions() = default;
+WindowOptions::~WindowOptions() = default;
+WindowOptions::WindowOptions(WindowOptions&&) noexcept = default;
+WindowOptions& WindowOptions::operator=(WindowOptions&&) noexcept = default;
 
-void BeginPanel(const char* name, const Rect& area, ImGuiWindowFlags flags) {
-    ImGui::SetNextWindowPos(ImVec2(area.x, area.y));
-    ImGui::SetNextWindowSize(ImVec2(area.w, area.h));
-    ImGui::Begin(name, nullptr, flags | ImGuiWindowFlags_NoMove | ImGuiWindowFlags_NoSavedSettings);
+double ProcessCpuSeconds() {
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
 }
 
-Session::Session(const WindowOptions& options)
-    : options_(options),
+Session::Session(WindowOptions options)
+    : options_(std::move(options)),
       outTee_(console_, ConsoleLine::Kind::Out, std::cout.rdbuf()),
       errTee_(console_, ConsoleLine::Kind::Err, std::cerr.rdbuf()),
       out_(&outTee_),
-      err_(&errTee_) {
-    clock_.speed = options.speed;
+      err_(&errTee_),
+      driver_(std::move(options_.driver)) {
+    clock_.speed = options_.speed;
 }
 
-bool Session::OpenWindow() {
-    const char* display = std::getenv("DISPLAY");
-    const char* wayland = std::getenv("WAYLAND_DISPLAY");
-    if ((display == nullptr || *display == '\0') && (wayland == nullptr || *wayland == '\0')) {
-        std::cerr << "vantrel-host: --window: no display (neither DISPLAY nor WAYLAND_DISPLAY is set)\n";
-        return false;
+// Without a script the window starts an empty evening as a real game starts one: the ranked
+// modes' ratings are known before the plug-in loads, so its table starts filled in.
+void Session::StartEmptyEvening() {
+    if (options_.script != nullptr) return;
+    for (const KnownRating& known : kEveningRatings) {
+        host_->world().SetRating(known.playlist, known.rating, SkillRank{known.tier, known.division, 0});
     }
-    if (glfwInit() != GLFW_TRUE) {
-        std::cerr << "vantrel-host: --window: cannot reach the display: " << GlfwErrorText() << '\n';
-        return false;
-    }
-    glfwWindowHint(GLFW_CONTEXT_VERSION_MAJOR, 2);
-    glfwWindowHint(GLFW_CONTEXT_VERSION_MINOR, 1);
-    int width = options_.width, height = options_.height;
-    if (const char* size = std::getenv("VANTREL_WINDOW_SIZE"); size != nullptr) {
-        std::sscanf(size, "%dx%d", &width, &height);
-        width = std::clamp(width, 640, 8192);
-        height = std::clamp(height, 480, 8192);
-    }
-    window_ = glfwCreateWindow(width, height, "vantrel-host", nullptr, nullptr);
-    if (window_ == nullptr) {
-        std::cerr << "vantrel-host: --window: cannot open a window: " << GlfwErrorText() << '\n';
-        glfwTerminate();
-        return false;
-    }
-    if (Display* x = glfwGetX11Display(); x != nullptr) {
-        xSession = this;
-        xWindow = glfwGetX11Window(window_);
-        XSetIOErrorHandler(QuietIoError);
-        XSetIOErrorExitHandler(x, OnXConnectionLost, nullptr);
-        XSetErrorHandler(OnXError);
-    }
-    glfwMakeContextCurrent(window_);
-    glfwSwapInterval(1);
-    InstallCallbacks();
-
-    IMGUI_CHECKVERSION();
-    gui_ = ImGui::CreateContext();
-    ImGui::SetCurrentContext(gui_);
-    ImGuiIO& io = ImGui::GetIO();
-    io.IniFilename = nullptr;
-    io.ConfigInputTextCursorBlink = false;  // an idle window draws nothing
-    ImGui::StyleColorsDark();
-    ImGui::GetStyle().WindowRounding = 0.0f;
-    ImGui::GetStyle().FrameRounding = 2.0f;
-    AddFonts(io, sans_, mono_);
-    ImGui_ImplGlfw_InitForOpenGL(window_, true);  // chains to the callbacks installed above
-    ImGui_ImplOpenGL2_Init();
-    // Keys and characters go through the window's queue rather than straight into Dear
-    // ImGui (input_queue.h): every press is seen, in order.
-    glfwSetKeyCallback(window_, [](GLFWwindow* w, int key, int, int action, int) {
-        auto* self = static_cast<Session*>(glfwGetWindowUserPointer(w));
-        self->activity_ = true;
-        if (action != GLFW_REPEAT) self->keys_.Key(key, action == GLFW_PRESS);
-    });
-    glfwSetCharCallback(window_, [](GLFWwindow* w, unsigned int c) {
-        auto* self = static_cast<Session*>(glfwGetWindowUserPointer(w));
-        self->activity_ = true;
-        self->keys_.Char(c);
-    });
-    keys_.SetModifierKeys(GLFW_KEY_LEFT_CONTROL, GLFW_KEY_RIGHT_CONTROL, GLFW_KEY_LEFT_SHIFT, GLFW_KEY_RIGHT_SHIFT,
-                          GLFW_KEY_LEFT_ALT, GLFW_KEY_RIGHT_ALT, GLFW_KEY_LEFT_SUPER, GLFW_KEY_RIGHT_SUPER);
-    presenter_ = Presenter(std::getenv("VANTREL_WINDOW_FULL_REDRAW") == nullptr && ProbeKeptBackBuffer());
-    return true;
-}
-
-void Session::CloseWindow() {
-    if (window_ == nullptr) return;
-    if (lost_) {
-        // Nothing may be asked of a display that is gone; the process ends next.
-        window_ = nullptr;
-        return;
-    }
-    glfwMakeContextCurrent(window_);
-    if (screen_) screen_->ReleaseTexture();
-    if (settings_.atlas != 0) glDeleteTextures(1, &settings_.atlas);
-    ImGui::SetCurrentContext(gui_);
-    ImGui_ImplOpenGL2_Shutdown();
-    ImGui_ImplGlfw_Shutdown();
-    ImGui::DestroyContext(gui_);
-    gui_ = nullptr;
-    glfwDestroyWindow(window_);
-    window_ = nullptr;
-    xSession = nullptr;
-    // GLFW is not terminated: the process ends next, and terminating would unload Mesa's GL
-    // driver, whose lasting allocations LeakSanitizer then reports as leaks it cannot place.
-}
-
-void Session::InstallCallbacks() {
-    glfwSetWindowUserPointer(window_, this);
-    glfwSetCursorPosCallback(window_, [](GLFWwindow* w, double, double) {
-        static_cast<Session*>(glfwGetWindowUserPointer(w))->activity_ = true;
-    });
-    glfwSetMouseButtonCallback(window_, [](GLFWwindow* w, int, int, int) {
-        static_cast<Session*>(glfwGetWindowUserPointer(w))->activity_ = true;
-    });
-    glfwSetScrollCallback(window_, [](GLFWwindow* w, double, double) {
-        static_cast<Session*>(glfwGetWindowUserPointer(w))->activity_ = true;
-    });
-    glfwSetWindowSizeCallback(window_, [](GLFWwindow* w, int, int) {
-        static_cast<Session*>(glfwGetWindowUserPointer(w))->activity_ = true;
-    });
-    glfwSetWindowRefreshCallback(window_, [](GLFWwindow* w) {
-        auto* self = static_cast<Session*>(glfwGetWindowUserPointer(w));
-        self->activity_ = true;
-        self->presenter_.Invalidate();
-    });
-    glfwSetWindowFocusCallback(window_, [](GLFWwindow* w, int) {
-        static_cast<Session*>(glfwGetWindowUserPointer(w))->activity_ = true;
-    });
 }
 
 // The settings window opens with the session, on the plug-in's tab, as the first thing a
 // newcomer does is move its sliders. Drawn without a word on the console.
 void Session::OpenSettingsAtStart() {
-    if (!hooks_.steps.empty() && hooks_.steps.front().verb == "settings" && hooks_.steps.front().rest == "closed") {
-        ++hooks_.index;  // a test that compares the plug-in's calls with a headless run
-        return;
-    }
+    if (driver_ && !driver_->SettingsOpenAtStart()) return;
     glfwMakeContextCurrent(nullptr);
     host_->SettingsFrame(GuiInput{});
     glfwMakeContextCurrent(window_);
@@ -232,7 +88,7 @@ int Session::Run() {
         hostOptions.workdir.empty() ? std::filesystem::current_path(ec) : std::filesystem::absolute(hostOptions.workdir, ec);
     log_ = std::make_unique<FileTail>(workdir / "VantrelLog.txt");
     screen_ = std::make_unique<GameScreen>();
-    hooks_.steps = ReadHooks(std::getenv("VANTREL_WINDOW_HOOKS"));
+    view_ = GameView(static_cast<float>(screen_->Width()), static_cast<float>(screen_->Height()));
 
     int status = kExitOk;
     try {
@@ -242,6 +98,7 @@ int Session::Run() {
             ++framesDrawn_;
             return latest_;
         });
+        StartEmptyEvening();
         const CommandResult started = host_->Start();
         if (!started.ok()) {
             out_.flush();
@@ -281,11 +138,12 @@ int Session::Run() {
                                                      std::chrono::duration<double>(kFrameSeconds)),
                                      SteadyClock::now());
             } else {
-                // Paused and nothing moves: sleep until input comes or the log grows.
+                // Paused and nothing moves: sleep until input comes, the log grows or a driver's
+                // timed step is due.
                 glfwWaitEventsTimeout(kIdleWaitSeconds);
                 std::vector<std::string> lines = log_->Poll();
                 for (std::string& line : lines) console_.Add(ConsoleLine::Kind::Log, std::move(line));
-                if (!activity_ && lines.empty() && !ending() && !SleepHookDue()) {
+                if (!activity_ && lines.empty() && !ending() && !(driver_ && driver_->Due())) {
                     last = SteadyClock::now();
                     continue;
                 }
@@ -300,6 +158,12 @@ int Session::Run() {
             activity_ = false;
             Frame(dt);
             if (settleFrames_ > 0) --settleFrames_;
+            // The session's own output (a command's, a step's log lines) wakes the window as
+            // input does: the frames after it show the lines and scroll to them.
+            if (console_.Added() != consoleSeen_) {
+                consoleSeen_ = console_.Added();
+                settleFrames_ = kFramesAfterInput;
+            }
         }
         if (StopRequested() || lost_) {
             out_.flush();
@@ -325,12 +189,9 @@ int Session::Run() {
 // Whether the window must draw frames at full rate rather than wait for input.
 bool Session::HaveWork() const {
     if (!clock_.paused) return true;
-    if (clock_.stepRequest > 0.0 || settleFrames_ > 0 || !keys_.Empty()) return true;
-    // A hook that sleeps leaves the window idle, as a user who looks away does.
-    if ((hooks_.index < hooks_.steps.size() && hooks_.steps[hooks_.index].verb != "sleep") ||
-        (hooks_.mouse && hooks_.mouseDown)) {
-        return true;
-    }
+    if (clock_.stepRequest > 0.0 || settleFrames_ > 0 || !keys_.Empty() || worldTouched_) return true;
+    if (console_.Added() != consoleSeen_) return true;
+    if (driver_ && driver_->Busy()) return true;
     if (window_ != nullptr && glfwGetMouseButton(window_, GLFW_MOUSE_BUTTON_LEFT) == GLFW_PRESS) return true;
     return false;
 }
@@ -338,7 +199,7 @@ bool Session::HaveWork() const {
 Outcome Session::RunLine(const std::string& line, bool typed) {
     worldTouched_ = true;
     if (typed) console_.Add(ConsoleLine::Kind::Command, "vantrel> " + line);
-    consolePanel_.toEnd = true;
+    consolePanel_.ShowEnd();
     const CommandResult result = ExecuteCommand(line);
     if (result.outcome == Outcome::Quit) {
         quit_ = true;
@@ -403,7 +264,7 @@ void Session::Frame(double dt) {
     in.screenAspect = static_cast<float>(screen_->Width()) / static_cast<float>(screen_->Height());
     ImGui::SetCurrentContext(gui_);
     in.barRowHeight = ImGui::GetFrameHeightWithSpacing();
-    in.barRows = BarRows(static_cast<float>(width));
+    in.barRows = ControlBar::Rows(static_cast<float>(width));
     layout_ = ComputeLayout(in);
 
     ImGui_ImplOpenGL2_NewFrame();
@@ -411,14 +272,27 @@ void Session::Frame(double dt) {
     ImGuiIO& io = ImGui::GetIO();
     const ImGuiContext& g = *ImGui::GetCurrentContext();
     keys_.Apply(io, g.ActiveId != 0 && g.ActiveId == g.InputTextState.ID);
-    RunHooks(io);
-    ApplySyntheticInput(io);
+    if (driver_) driver_->BeforeFrame(*this, io);
     ImGui::NewFrame();
     ImGui::PushFont(sans_);
 
-    DrawBar();
-    DrawSide();
-    DrawConsole();
+    ControlBar::Context bar{*host_,
+                            clock_,
+                            script_,
+                            screen_->Redraws(),
+                            [this](const std::string& line) { return RunLine(line, true); },
+                            [this] { view_.Fit(); },
+                            [this] {
+                                const PixelBox d = screen_->Drawn();
+                                view_.OneToOne(layout_.screen, Rect{static_cast<float>(d.x), static_cast<float>(d.y),
+                                                                    static_cast<float>(d.w), static_cast<float>(d.h)});
+                            },
+                            widgets_};
+    bar_.Draw(layout_.bar, bar);
+    bar_.DrawSessionPanel(layout_.side, *host_);
+    if (const std::optional<std::string> line = consolePanel_.Draw(layout_.console, console_, mono_, widgets_)) {
+        RunLine(*line, true);
+    }
     DrawSettings();
     if (quit_) {
         ImGui::PopFont();
@@ -432,8 +306,25 @@ void Session::Frame(double dt) {
     ++frames_.rendered;
 }
 
-int RunWindowSession(const WindowOptions& options) {
-    Session session(options);
+WindowReport Session::Report() const {
+    WindowReport report;
+    report.layout = layout_;
+    report.view = view_.Shown();
+    report.settingsOpen = host_->MenuOpen();
+    report.consoleScroll = consolePanel_.ScrollY();
+    report.consoleScrollMax = consolePanel_.ScrollMax();
+    report.widgets = widgets_.All();
+    report.clock = host_->world().Now();
+    report.paused = clock_.paused;
+    report.speed = clock_.speed;
+    report.zoom = view_.Zoom();
+    report.frames = frames_;
+    report.screenRedraws = screen_->Redraws();
+    return report;
+}
+
+int RunWindowSession(WindowOptions options) {
+    Session session(std::move(options));
     return session.Run();
 }
 

@@ -1,5 +1,5 @@
-// Drawing the window with GL: only the areas that changed (Presenter), the settings
-// window's own Dear ImGui frame moved into its place, and screenshots read back.
+// Drawing the window with GL: only the areas that changed (Presenter), and screenshots read
+// back from what was drawn.
 #include <GLFW/glfw3.h>
 #include <imgui.h>
 #include <imgui_impl_opengl2.h>
@@ -8,7 +8,7 @@
 #include <cstdlib>
 
 #include "gui/offscreen_picture.h"
-#include "session.h"
+#include "window/session.h"
 
 namespace vhost {
 
@@ -25,11 +25,11 @@ void Session::Present() {
     }
     RedrawPlan plan = presenter_.Plan(sources, layout_.width, layout_.height, uploaded_);
     uploaded_ = {};
-    if (!plan.draw && !hooks_.screenshot.empty() && presenter_.KeptBackBuffer()) {
+    if (!plan.draw && !screenshot_.empty() && presenter_.KeptBackBuffer()) {
         // The kept back buffer is what the window shows.
-        Screenshot(hooks_.screenshot);
-        hooks_.screenshot.clear();
-    } else if (plan.draw || !hooks_.screenshot.empty()) {
+        WriteScreenshot(screenshot_);
+        screenshot_.clear();
+    } else if (plan.draw || !screenshot_.empty()) {
         const double start = ProcessCpuSeconds();
         Render(plan.areas);
         frames_.renderCpu += ProcessCpuSeconds() - start;
@@ -67,9 +67,9 @@ void Session::Render(const std::vector<Rect>& areas) {
     } else {
         for (const Rect& area : areas) DrawArea(&area);
     }
-    if (!hooks_.screenshot.empty()) {
-        Screenshot(hooks_.screenshot);
-        hooks_.screenshot.clear();
+    if (!screenshot_.empty()) {
+        WriteScreenshot(screenshot_);
+        screenshot_.clear();
     }
     glfwSwapBuffers(window_);
 }
@@ -95,58 +95,7 @@ void Session::DrawArea(const Rect* area) {
     if (area != nullptr) Unclip(data, saved);
 }
 
-// The settings window's own Dear ImGui context drew its frame; its draw data is rendered
-// here, moved to its place in the window and cut to it (a low window shows its top), with
-// its font atlas uploaded to this GL context.
-void Session::RenderSettings(const Rect* area) {
-    SettingsView* settings = host_->SettingsWindowIfMade();
-    if (settings == nullptr || !host_->MenuOpen() || layout_.settings.Empty()) return;
-    auto* context = reinterpret_cast<ImGuiContext*>(settings->Context());
-    ImGui::SetCurrentContext(context);
-    ImDrawData* data = ImGui::GetDrawData();
-    if (data != nullptr && data->Valid) {
-        if (settings_.atlas == 0) {
-            unsigned char* pixels = nullptr;
-            int w = 0, h = 0;
-            ImGui::GetIO().Fonts->GetTexDataAsRGBA32(&pixels, &w, &h);
-            glGenTextures(1, &settings_.atlas);
-            glBindTexture(GL_TEXTURE_2D, settings_.atlas);
-            glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-            glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-            glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
-            glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, w, h, 0, GL_RGBA, GL_UNSIGNED_BYTE, pixels);
-        }
-        std::vector<ImTextureID> saved;
-        for (int l = 0; l < data->CmdListsCount; ++l) {
-            for (ImDrawCmd& cmd : data->CmdLists[l]->CmdBuffer) {
-                saved.push_back(cmd.TextureId);
-                cmd.TextureId = reinterpret_cast<ImTextureID>(static_cast<std::intptr_t>(settings_.atlas));
-            }
-        }
-        const ImVec2 pos = data->DisplayPos, size = data->DisplaySize, scale = data->FramebufferScale;
-        data->DisplayPos = ImVec2(pos.x - layout_.settings.x, pos.y - layout_.settings.y);
-        data->DisplaySize = ImVec2(static_cast<float>(layout_.width), static_cast<float>(layout_.height));
-        ImGui::SetCurrentContext(gui_);
-        data->FramebufferScale = ImGui::GetIO().DisplayFramebufferScale;
-        const Rect clip = area != nullptr ? Intersect(*area, layout_.settings) : layout_.settings;
-        std::vector<ImVec4> clips;
-        if (!clip.Empty()) {
-            ClipTo(data, clip, clips);
-            ImGui_ImplOpenGL2_RenderDrawData(data);
-            Unclip(data, clips);
-        }
-        data->DisplayPos = pos;
-        data->DisplaySize = size;
-        data->FramebufferScale = scale;
-        std::size_t i = 0;
-        for (int l = 0; l < data->CmdListsCount; ++l) {
-            for (ImDrawCmd& cmd : data->CmdLists[l]->CmdBuffer) cmd.TextureId = saved[i++];
-        }
-    }
-    ImGui::SetCurrentContext(gui_);
-}
-
-void Session::Screenshot(const std::string& path) {
+void Session::WriteScreenshot(const std::string& path) {
     int w = 0, h = 0;
     glfwGetFramebufferSize(window_, &w, &h);
     std::vector<std::uint8_t> bottomUp(static_cast<std::size_t>(w) * static_cast<std::size_t>(h) * 4);
