@@ -45,6 +45,7 @@ TEST(ServeRoutes, FixedPathsGetAndHeadOnly) {
     };
     EXPECT_EQ(route("GET", "/").route, Route::Page);
     EXPECT_EQ(route("HEAD", "/api/history.json").route, Route::HistoryJson);
+    EXPECT_EQ(route("GET", "/api/insights.json").route, Route::InsightsJson);
     const Decision overlay = route("GET", "/overlay?modes=2v2,3v3&theme=light");
     EXPECT_EQ(overlay.route, Route::Overlay);
     EXPECT_EQ(overlay.query, "modes=2v2,3v3&theme=light");

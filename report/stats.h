@@ -1,0 +1,43 @@
+// The statistics behind the insights, from their textbook definitions: the Wilson score
+// interval of a proportion, the two-sided pooled two-proportion z-test, nearest-rank
+// percentiles, and uniform draws from std::mt19937_64 made here (the standard leaves
+// std::uniform_int_distribution's algorithm to each library, so the same seed would not
+// give the same figures in the Linux and the Windows build).
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <random>
+#include <span>
+
+namespace vantrel::report {
+
+// z for a two-sided 95% interval.
+inline constexpr double kZ95 = 1.959964;
+
+struct Interval {
+    double low = 0.0;
+    double high = 0.0;
+};
+
+// The Wilson score interval of `successes` out of `trials` at `z`; none when trials is 0.
+std::optional<Interval> WilsonInterval(long long successes, long long trials, double z = kZ95);
+
+// P(Z <= z) for a standard normal Z.
+double NormalCdf(double z);
+
+// The two-sided p-value of the pooled two-proportion z-test of w1/n1 against w2/n2; none
+// when either side has no trial. When every trial on both sides had the same outcome the
+// proportions are equal and p is 1.
+std::optional<double> TwoProportionP(long long w1, long long n1, long long w2, long long n2);
+
+// The nearest-rank percentile (0 < percent <= 100) of values sorted ascending: the
+// smallest value with at least `percent` % of the values at or below it. Values must not
+// be empty.
+int NearestRankPercentile(std::span<const int> sorted, double percent);
+
+// A uniform integer in [0, n) from the generator's output, n >= 1: Lemire's multiply and
+// reject on the high 32 bits of one draw (n < 2^32), the same on every platform.
+std::uint32_t UniformIndex(std::mt19937_64& random, std::uint32_t n);
+
+}  // namespace vantrel::report
