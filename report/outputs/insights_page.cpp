@@ -148,7 +148,7 @@ void WriteRoad(std::string& page, const Road& road, std::string_view caption) {
     page += "<figure><figcaption>";
     EscapeHtml(page, caption);
     fmt::format_to(out,
-                   "</figcaption><svg class=\"pic\" viewBox=\"0 0 {} 80\" role=\"img\" data-chart=\"road\" "
+                   "</figcaption><svg class=\"pic\" viewBox=\"0 0 {} 84\" role=\"img\" data-chart=\"road\" "
                    "data-points=\"3\"><title>about {} matches; 8 runs in 10 need {} to {}</title>",
                    kPicWidth, road.median, road.low, road.high);
     fmt::format_to(out, "<rect class=\"range\" x=\"{:.1f}\" y=\"14\" width=\"{:.1f}\" height=\"22\" rx=\"3\"/>", X(road.low),
@@ -156,9 +156,9 @@ void WriteRoad(std::string& page, const Road& road, std::string_view caption) {
     fmt::format_to(out, "<line class=\"med\" x1=\"{0:.1f}\" x2=\"{0:.1f}\" y1=\"10\" y2=\"40\"/>", X(road.median));
     fmt::format_to(out, "<line class=\"mid\" x1=\"{}\" x2=\"{}\" y1=\"50\" y2=\"50\"/>", kPicLeft, kPicLeft + kPicPlotWidth);
     for (const double tick : AxisTicks(0, scaleEnd, 5)) {
-        fmt::format_to(out, "<text x=\"{:.1f}\" y=\"66\" text-anchor=\"middle\">{:g}</text>", X(tick), tick);
+        fmt::format_to(out, "<text x=\"{:.1f}\" y=\"65\" text-anchor=\"middle\">{:g}</text>", X(tick), tick);
     }
-    fmt::format_to(out, "<text x=\"{}\" y=\"66\" text-anchor=\"end\">matches</text></svg></figure>", kPicLeft - 4);
+    fmt::format_to(out, "<text x=\"{}\" y=\"81\" text-anchor=\"end\">matches</text></svg></figure>", kPicLeft + kPicPlotWidth);
 }
 
 }  // namespace
