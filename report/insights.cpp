@@ -169,6 +169,7 @@ Insights ComputeInsights(const History& history, const InsightOptions& options) 
     std::array<Tracker, kModeCount> modes;
     Tracker overall;
     overall.out = &insights.overall;
+    insights.overall.formCurve.reserve(history.matches.size());
     // Per mode: the last known changes (a ring of kRoadBasis) and the session sums.
     std::array<std::vector<float>, kModeCount> changes;
     std::array<std::size_t, kModeCount> changesSeen{};
