@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
-#include <random>
 
 #include "divisions.h"
 
@@ -138,7 +137,7 @@ Road SimulateRoad(double rating, double target, const std::vector<float>& change
         needed.assign(kRoadRuns, 0);
     } else {
         needed.reserve(kRoadRuns);
-        std::mt19937_64 random(kRoadSeed);
+        UniformIndices draws(kRoadSeed);
         const auto count = static_cast<std::uint32_t>(steps.size());
         for (int run = 0; run < kRoadRuns; ++run) {
             long long remaining = toGo;
@@ -146,7 +145,7 @@ Road SimulateRoad(double rating, double target, const std::vector<float>& change
                 // A run that cannot arrive even gaining the most every time is over: it
                 // would end unarrived all the same, and a losing form costs nothing.
                 if (biggest * (kRoadMaxMatches - match + 1) < remaining) break;
-                remaining -= steps[UniformIndex(random, count)];
+                remaining -= steps[draws.Next(count)];
                 if (remaining <= 0) {
                     needed.push_back(match);
                     break;

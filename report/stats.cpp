@@ -41,17 +41,4 @@ int NearestRankPercentile(std::span<const int> sorted, double percent) {
     return sorted[rank - 1];
 }
 
-std::uint32_t UniformIndex(std::mt19937_64& random, std::uint32_t n) {
-    std::uint64_t product = (random() >> 32) * n;
-    auto low = static_cast<std::uint32_t>(product);
-    if (low < n) {
-        const std::uint32_t threshold = static_cast<std::uint32_t>(-n) % n;
-        while (low < threshold) {
-            product = (random() >> 32) * n;
-            low = static_cast<std::uint32_t>(product);
-        }
-    }
-    return static_cast<std::uint32_t>(product >> 32);
-}
-
 }  // namespace vantrel::report

@@ -36,8 +36,40 @@ std::optional<double> TwoProportionP(long long w1, long long n1, long long w2, l
 // be empty.
 int NearestRankPercentile(std::span<const int> sorted, double percent);
 
-// A uniform integer in [0, n) from the generator's output, n >= 1: Lemire's multiply and
-// reject on the high 32 bits of one draw (n < 2^32), the same on every platform.
-std::uint32_t UniformIndex(std::mt19937_64& random, std::uint32_t n);
+// Uniform integers in [0, n), n >= 1, from std::mt19937_64: each 64-bit output gives two
+// 32-bit draws (the high half first), each turned into an index by Lemire's multiply and
+// reject. The same seed gives the same indices on every platform.
+class UniformIndices {
+public:
+    explicit UniformIndices(std::uint64_t seed) : random_(seed) {}
+
+    std::uint32_t Next(std::uint32_t n) {
+        std::uint64_t product = std::uint64_t{Bits()} * n;
+        auto low = static_cast<std::uint32_t>(product);
+        if (low < n) {
+            const std::uint32_t threshold = static_cast<std::uint32_t>(-n) % n;
+            while (low < threshold) {
+                product = std::uint64_t{Bits()} * n;
+                low = static_cast<std::uint32_t>(product);
+            }
+        }
+        return static_cast<std::uint32_t>(product >> 32);
+    }
+
+private:
+    std::uint32_t Bits() {
+        if (spare_) {
+            spare_ = false;
+            return static_cast<std::uint32_t>(word_);
+        }
+        word_ = random_();
+        spare_ = true;
+        return static_cast<std::uint32_t>(word_ >> 32);
+    }
+
+    std::mt19937_64 random_;
+    std::uint64_t word_ = 0;
+    bool spare_ = false;
+};
 
 }  // namespace vantrel::report

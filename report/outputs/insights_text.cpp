@@ -81,9 +81,15 @@ std::string RoadText(const Road& road, std::string_view name) {
 }  // namespace
 
 std::string Thousands(long long value) {
-    std::string digits = std::to_string(value < 0 ? -value : value);
-    for (auto at = static_cast<std::ptrdiff_t>(digits.size()) - 3; at > 0; at -= 3) digits.insert(static_cast<std::size_t>(at), ",");
-    return value < 0 ? "-" + digits : digits;
+    const unsigned long long magnitude =
+        value < 0 ? 0ULL - static_cast<unsigned long long>(value) : static_cast<unsigned long long>(value);
+    const std::string digits = std::to_string(magnitude);
+    std::string text = value < 0 ? "-" : "";
+    for (std::size_t i = 0; i < digits.size(); ++i) {
+        if (i > 0 && (digits.size() - i) % 3 == 0) text += ',';
+        text += digits[i];
+    }
+    return text;
 }
 
 std::vector<std::string> InsightSentences(const ModeInsights& m, std::string_view label, bool perMode) {

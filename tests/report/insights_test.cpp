@@ -65,7 +65,8 @@ TEST(InsightStats, WilsonCoversNearNinetyFivePercentAndDrawsAreUniform) {
     }
     // Every index of [0, 7) about equally often, none outside.
     std::array<int, 8> counts{};
-    for (int i = 0; i < 70'000; ++i) ++counts[std::min<std::uint32_t>(UniformIndex(random, 7), 7)];
+    UniformIndices draws(7);
+    for (int i = 0; i < 70'000; ++i) ++counts[std::min<std::uint32_t>(draws.Next(7), 7)];
     for (int k = 0; k < 7; ++k) EXPECT_NEAR(counts[static_cast<std::size_t>(k)], 10'000, 450) << k;
     EXPECT_EQ(counts[7], 0);
     const std::vector<int> sorted{1, 2, 3, 4, 5, 6, 7, 8, 9, 10};
