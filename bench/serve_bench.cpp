@@ -19,6 +19,14 @@ namespace {
 using namespace vantrel::report;
 using namespace vantrel::report::serve;
 
+// A log line as the plug-in writes it.
+void LogLine(std::string& out, LocalSeconds time, std::string_view message) {
+    out += FormatLocalTime(time);
+    out += " - ";
+    out += message;
+    out += "\r\n";
+}
+
 // One session of `perSession` matches after another, each match three lines.
 class LogWriter {
 public:
@@ -43,12 +51,7 @@ public:
     }
 
 private:
-    void Line(std::string& out, std::string_view message) {
-        out += FormatLocalTime(seconds_);
-        out += " - ";
-        out += message;
-        out += "\r\n";
-    }
+    void Line(std::string& out, std::string_view message) { LogLine(out, seconds_, message); }
     long n_ = 0;
     int wins_ = 0;
     double rating_ = 1000;
@@ -99,12 +102,7 @@ public:
     }
 
 private:
-    void Line(std::string& out, std::string_view message) {
-        out += FormatLocalTime(seconds_);
-        out += " - ";
-        out += message;
-        out += "\n";
-    }
+    void Line(std::string& out, std::string_view message) { LogLine(out, seconds_, message); }
     std::mt19937 random_{5};
     long n_ = 0;
     int wins_[3] = {};

@@ -7,12 +7,15 @@
 #pragma once
 
 #include <array>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "calendar.h"
 #include "history.h"
 #include "stats.h"
 
@@ -103,6 +106,11 @@ struct ModeInsights {
 
 // The places in a session that bySessionMatch counts: from and to (0: no end).
 inline constexpr std::array<std::array<int, 2>, 4> kSessionPlaces{{{1, 3}, {4, 6}, {7, 10}, {11, 0}}};
+
+// "Mon" to "Sun" for byWeekday's 0 to 6.
+inline std::string_view WeekdayOfIndex(std::size_t mondayFirst) {
+    return WeekdayName(std::chrono::weekday(static_cast<unsigned>(mondayFirst + 1)));
+}
 
 struct Insights {
     std::array<std::optional<ModeInsights>, kModeCount> modes;  // each mode with a match

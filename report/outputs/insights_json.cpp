@@ -12,8 +12,6 @@ namespace {
 
 using json = nlohmann::ordered_json;
 
-constexpr std::array<const char*, 7> kWeekdays{"Mon", "Tue", "Wed", "Thu", "Fri", "Sat", "Sun"};
-
 json RateValue(const Rate& rate) {
     json value{{"matches", rate.matches}, {"wins", rate.wins}, {"rate", nullptr}, {"low", nullptr}, {"high", nullptr}};
     if (const std::optional<Interval> bounds = rate.Bounds()) {
@@ -65,7 +63,7 @@ std::pair<json, json> ModeValues(const ModeInsights& m, bool perMode) {
     after["byHour"] = std::move(hours);
     json days = json::array();
     for (std::size_t d = 0; d < 7; ++d) {
-        json rate{{"weekday", kWeekdays[d]}};
+        json rate{{"weekday", WeekdayOfIndex(d)}};
         rate.update(RateValue(m.byWeekday[d]));
         days.push_back(std::move(rate));
     }
@@ -90,7 +88,7 @@ std::pair<json, json> ModeValues(const ModeInsights& m, bool perMode) {
     after["standoutWeekday"] = nullptr;
     if (m.standoutWeekday) {
         after["standoutWeekday"] =
-            json{{"weekday", kWeekdays[static_cast<std::size_t>(m.standoutWeekday->bucket)]}, {"p", m.standoutWeekday->p}};
+            json{{"weekday", WeekdayOfIndex(static_cast<std::size_t>(m.standoutWeekday->bucket))}, {"p", m.standoutWeekday->p}};
     }
     if (perMode) {
         after["next"] = m.next ? RoadValue(*m.next, true) : json(nullptr);

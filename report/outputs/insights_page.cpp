@@ -30,8 +30,6 @@ constexpr double kFormLeft = 58, kFormRight = 10, kFormTop = 12, kFormBottom = 2
 constexpr double kFormPlotWidth = kFormWidth - kFormLeft - kFormRight, kFormPlotHeight = kFormHeight - kFormTop - kFormBottom;
 constexpr std::size_t kFormPoints = 400;
 
-constexpr std::array<const char*, 7> kWeekdays{"Mon", "Tue", "Wed", "Thu", "Fri", "Sat", "Sun"};
-
 constexpr std::string_view kStyle = R"css(
 .ins{margin:12px 0 4px;border-top:1px solid #232835;padding-top:8px}
 .ins h3{font-size:14px;margin:0 0 6px;color:#b6bdca}
@@ -57,14 +55,6 @@ svg.pic{display:block;width:100%;height:auto}
 
 std::string Percent(double share) { return fmt::format("{}%", std::lround(100.0 * share)); }
 
-// "58% (52-64%) of 250 matches", or "no match".
-std::string RateTitle(const Rate& rate) {
-    if (rate.matches == 0) return "no match";
-    const Interval bounds = *rate.Bounds();
-    return fmt::format("{} ({}-{}) of {} {}", Percent(*rate.Share()), Percent(bounds.low), Percent(bounds.high),
-                       Thousands(rate.matches), rate.matches == 1 ? "match" : "matches");
-}
-
 // Bars of won shares with their 95% whiskers, one per bucket, labelled every `labelEvery`.
 void WriteBars(std::string& page, std::string_view name, std::span<const Rate> rates,
                std::span<const std::string> labels, std::size_t labelEvery) {
@@ -85,7 +75,7 @@ void WriteBars(std::string& page, std::string_view name, std::span<const Rate> r
         const double centre = kPicLeft + slot * (static_cast<double>(i) + 0.5);
         fmt::format_to(out, "<g class=\"pt{}\"><title>", rate.matches < kFewMatches ? " few" : "");
         EscapeHtml(page, labels[i]);
-        fmt::format_to(out, ": {}</title>", RateTitle(rate));
+        fmt::format_to(out, ": {}</title>", RateText(rate));
         if (rate.matches > 0) {
             const Interval bounds = *rate.Bounds();
             const double top = Y(*rate.Share());
@@ -175,7 +165,8 @@ void WriteInsightsPart(std::string& page, const ModeInsights& m, int mode) {
     page += "<figure><figcaption>Won by hour of the day</figcaption>";
     WriteBars(page, "hours", m.byHour, labels, 6);
     page += "</figure><figure><figcaption>Won by weekday</figcaption>";
-    labels.assign(kWeekdays.begin(), kWeekdays.end());
+    labels.clear();
+    for (std::size_t d = 0; d < 7; ++d) labels.emplace_back(WeekdayOfIndex(d));
     WriteBars(page, "weekdays", m.byWeekday, labels, 1);
     page += "</figure><figure><figcaption>Won after a win or a loss in the same session</figcaption>";
     const std::array<Rate, 3> after{m.afterWin, m.afterLoss, m.afterLosses2};

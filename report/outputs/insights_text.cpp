@@ -21,12 +21,6 @@ std::string ShareText(const Rate& rate) {
     return fmt::format("{}% ({}-{}%)", Percent(*rate.Share()), Percent(bounds.low), Percent(bounds.high));
 }
 
-// "58% (52-64%) of 250 matches".
-std::string RateText(const Rate& rate, std::string_view noun = "matches") {
-    return fmt::format("{} of {}{}{}", ShareText(rate), Thousands(rate.matches), noun.empty() ? "" : " ",
-                       rate.matches == 1 && noun == "matches" ? "match" : noun);
-}
-
 std::string PText(double p) {
     if (p < 0.0001) return "p < 0.0001";
     return fmt::format("p = {:.2g}", p);
@@ -79,6 +73,12 @@ std::string RoadText(const Road& road, std::string_view name) {
 }
 
 }  // namespace
+
+std::string RateText(const Rate& rate, std::string_view noun) {
+    if (rate.matches == 0) return "no match";
+    return fmt::format("{} of {}{}{}", ShareText(rate), Thousands(rate.matches), noun.empty() ? "" : " ",
+                       rate.matches == 1 && noun == "matches" ? "match" : noun);
+}
 
 std::string Thousands(long long value) {
     const unsigned long long magnitude =

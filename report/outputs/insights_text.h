@@ -20,6 +20,9 @@ std::vector<std::string> InsightSentences(const ModeInsights& insights, std::str
 // there are several. `colour`: a bold heading.
 void WriteInsightsText(const Insights& insights, bool colour, const std::function<void(std::string_view)>& sink);
 
+// "58% (52-64%) of 250 matches": the share won, its 95% interval and the count; "no match".
+std::string RateText(const Rate& rate, std::string_view noun = "matches");
+
 // 1234567 as "1,234,567".
 std::string Thousands(long long value);
 
