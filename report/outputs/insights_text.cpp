@@ -62,7 +62,8 @@ std::string RoadText(const Road& road, std::string_view name) {
     if (road.low == road.high) {
         text += fmt::format(": {} match{} at your recent form", road.median, road.median == 1 ? "" : "es");
     } else {
-        text += fmt::format(": about {} matches ({}-{}) at your recent form", road.median, road.low, road.high);
+        text += fmt::format(": about {} match{} ({}-{}) at your recent form", road.median, road.median == 1 ? "" : "es",
+                            road.low, road.high);
     }
     text += fmt::format(" (the last {} known changes", road.basis);
     if (road.arrived < road.runs) {
