@@ -1,6 +1,6 @@
 // vantrel-report: the player's rating history from the plug-in's log, as a terminal
-// summary (and its insights), a CSV file, JSON and an HTML page, or served live. The command line is parsed in
-// options.cpp; this runs what it asks.
+// summary (with its insights), a CSV file, JSON and an HTML page, or served live. The
+// command line is parsed in options.cpp; this runs what it asks.
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
