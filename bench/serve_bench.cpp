@@ -1,8 +1,12 @@
 // --serve's cost per appended match on a long history: the live history fed one match's
 // lines (result, match, rating), its events made, and the overlay's glance answered, with
-// 10,000 and 1,000,000 matches already read.
+// 10,000 and 1,000,000 matches already read. Then what a request costs right after a new
+// match: /api/insights.json (the insights made afresh, their roads simulated) and the live
+// page with its insights, on 10,000 matches of every ranked mode at an even form, the
+// roads' slowest case (most runs go the full 1,000 matches).
 #include <benchmark/benchmark.h>
 
+#include <random>
 #include <string>
 
 #include <fmt/format.h>
@@ -14,6 +18,14 @@ namespace {
 
 using namespace vantrel::report;
 using namespace vantrel::report::serve;
+
+// A log line as the plug-in writes it.
+void LogLine(std::string& out, LocalSeconds time, std::string_view message) {
+    out += FormatLocalTime(time);
+    out += " - ";
+    out += message;
+    out += "\r\n";
+}
 
 // One session of `perSession` matches after another, each match three lines.
 class LogWriter {
@@ -39,12 +51,7 @@ public:
     }
 
 private:
-    void Line(std::string& out, std::string_view message) {
-        out += FormatLocalTime(seconds_);
-        out += " - ";
-        out += message;
-        out += "\r\n";
-    }
+    void Line(std::string& out, std::string_view message) { LogLine(out, seconds_, message); }
     long n_ = 0;
     int wins_ = 0;
     double rating_ = 1000;
@@ -67,6 +74,68 @@ void BM_AppendOneMatch(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_AppendOneMatch)->Arg(10'000)->Arg(1'000'000)->Unit(benchmark::kMicrosecond)->Iterations(2000);
+
+// Sessions of 10 matches, the three ranked modes in turn, won or lost at even chances by
+// 8 to 12 points; each mode a goal 300 points up.
+class EvenFormLog {
+public:
+    std::string Matches(long count) {
+        std::string out;
+        for (long i = 0; i < count; ++i, ++n_) {
+            if (n_ % 10 == 0) {
+                for (int m = 0; m < 3; ++m) wins_[m] = losses_[m] = 0;
+                Line(out, fmt::format("CheckMMRUpdate: mmr: {:.2f}, initialMMR: 0.00, count: 0", rating_[0]));
+            }
+            const int mode = static_cast<int>(n_ % 3);
+            const bool won = random_() % 2 == 0;
+            const double change = (won ? 1 : -1) * (8 + static_cast<double>(random_() % 17) / 4);
+            ++(won ? wins_ : losses_)[mode];
+            Line(out, won ? "OnMatchEnd: wonMatch: 1" : "OnMatchEnd: wonMatch: 0");
+            Line(out, fmt::format("Match ended: ModeIndex: {}, Wins: {}, Losses: {}, Starting MMR: {:.2f}, Delta MMR: +00.00",
+                                  mode, wins_[mode], losses_[mode], rating_[mode]));
+            Line(out, fmt::format("CheckMMRUpdate: mmr: {:.2f}, initialMMR: {:.2f}, count: 0", rating_[mode] + change,
+                                  rating_[mode]));
+            rating_[mode] += change;
+            seconds_ += 300;
+        }
+        return out;
+    }
+
+private:
+    void Line(std::string& out, std::string_view message) { LogLine(out, seconds_, message); }
+    std::mt19937 random_{5};
+    long n_ = 0;
+    int wins_[3] = {};
+    int losses_[3] = {};
+    double rating_[3] = {1000, 1000, 1000};
+    LocalSeconds seconds_ = 1'700'000'000;
+};
+
+template <typename Ask>
+void AskAfterEachMatch(benchmark::State& state, Ask ask) {
+    EvenFormLog writer;
+    LiveHistory live;
+    InsightOptions goals;
+    for (std::size_t m = 0; m < 3; ++m) goals.goals[m] = 1300.0;
+    live.SetInsightOptions(goals);
+    live.Feed(writer.Matches(state.range(0)));
+    live.Settle();
+    for (auto _ : state) {
+        state.PauseTiming();
+        live.Feed(writer.Matches(1));
+        benchmark::DoNotOptimize(live.TakeEvents());
+        state.ResumeTiming();
+        benchmark::DoNotOptimize(ask(live));
+    }
+}
+void BM_InsightsJsonAfterAMatch(benchmark::State& state) {
+    AskAfterEachMatch(state, [](LiveHistory& live) { return live.InsightsJsonText(); });
+}
+void BM_PageAfterAMatch(benchmark::State& state) {
+    AskAfterEachMatch(state, [](LiveHistory& live) { return live.PageText(); });
+}
+BENCHMARK(BM_InsightsJsonAfterAMatch)->Arg(10'000)->Unit(benchmark::kMillisecond)->Iterations(20);
+BENCHMARK(BM_PageAfterAMatch)->Arg(10'000)->Unit(benchmark::kMillisecond)->Iterations(20);
 
 }  // namespace
 

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # vantrel-report on a long log: generates a log of MATCHES matches (default 1,000,000, about
 # 3.4 million lines), then times the report on it against `wc -l` on the same file in the
-# same run (warm cache, runs alternating, medians), measures its peak memory with
-# /usr/bin/time -v and the size of its HTML page. Results go to build/release/bench/results.
+# same run (warm cache, runs alternating, medians), and with --insights --json against
+# without; measures peak memory with /usr/bin/time -v (with --html and --csv, and with
+# --insights --json against the plain report) and the size of its HTML page. Results go to
+# build/release/bench/results.
 #
 #   scripts/bench-report.sh [--matches N] [--runs N] [--no-build]
 #
@@ -43,15 +45,25 @@ timed() {
 }
 : >"$results/wc.txt"
 : >"$results/report.txt"
+: >"$results/insights.txt"
 for _ in $(seq "$runs"); do
     timed wc -l "$log" >>"$results/wc.txt"
     timed "$build_dir/vantrel-report" "$log" >>"$results/report.txt"
+    timed "$build_dir/vantrel-report" "$log" --insights --json "$results/history.json" >>"$results/insights.txt"
 done
 median() { sort -n -k"$2" "$1" | awk -v k="$2" '{ v[NR] = $k } END { print v[int((NR + 1) / 2)] }'; }
 wc_elapsed=$(median "$results/wc.txt" 1)
 wc_cpu=$(median "$results/wc.txt" 2)
 report_elapsed=$(median "$results/report.txt" 1)
 report_cpu=$(median "$results/report.txt" 2)
+insights_elapsed=$(median "$results/insights.txt" 1)
+insights_cpu=$(median "$results/insights.txt" 2)
+peak() {
+    /usr/bin/time -v "$@" >/dev/null 2>"$results/time-v.txt"
+    sed -n 's/.*Maximum resident set size (kbytes): //p' "$results/time-v.txt"
+}
+plain_kb=$(peak "$build_dir/vantrel-report" "$log")
+insights_kb=$(peak "$build_dir/vantrel-report" "$log" --insights --json "$results/history.json")
 
 /usr/bin/time -v "$build_dir/vantrel-report" "$log" --html "$results/page.html" --csv "$results/matches.csv" \
     >/dev/null 2>"$results/time-v.txt"
@@ -66,6 +78,12 @@ load_after=$(cut -d' ' -f1-3 /proc/loadavg)
     printf '%-28s %8ss %8ss\n' "vantrel-report" "$report_elapsed" "$report_cpu"
     awk -v a="$report_elapsed" -v b="$wc_elapsed" -v c="$report_cpu" -v d="$wc_cpu" \
         'BEGIN { printf "%-28s %8.1fx %8.1fx\n", "ratio to wc -l", a / b, (d > 0 ? c / d : 0) }'
+    printf '%-28s %8ss %8ss\n' "... --insights --json FILE" "$insights_elapsed" "$insights_cpu"
+    awk -v a="$insights_elapsed" -v b="$report_elapsed" -v c="$insights_cpu" -v d="$report_cpu" \
+        'BEGIN { printf "%-28s %8.2fx %8.2fx (goal: 1.5x)\n", "ratio to the report", a / b, (d > 0 ? c / d : 0) }'
+    awk -v a="$insights_kb" -v b="$plain_kb" \
+        'BEGIN { printf "peak memory: %d MB, with --insights --json %d MB: %.2fx (goal: 1.2x)\n", b / 1024, a / 1024, a / b }'
+    echo "JSON file: $(( $(stat -c %s "$results/history.json") / 1048576 )) MB"
     echo "peak memory (with --html and --csv): $(( peak_kb / 1024 )) MB (goal: under 100 MB)"
     echo "HTML page: $(( $(stat -c %s "$results/page.html") / 1024 )) KB (goal: under 2 MB); CSV: $(( $(stat -c %s "$results/matches.csv") / 1048576 )) MB"
 } | tee "$results/report-summary.txt"

@@ -1,6 +1,6 @@
 // vantrel-report: the player's rating history from the plug-in's log, as a terminal
-// summary, a CSV file and an HTML page, or served live. The command line is parsed in
-// options.cpp; this runs what it asks.
+// summary (with its insights), a CSV file, JSON and an HTML page, or served live. The
+// command line is parsed in options.cpp; this runs what it asks.
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -20,6 +20,8 @@
 #include "outputs/atomic_file.h"
 #include "outputs/csv.h"
 #include "outputs/html_report.h"
+#include "outputs/insights_json.h"
+#include "outputs/insights_text.h"
 #include "outputs/terminal.h"
 #include "rebuild.h"
 #include "serve/serve.h"
@@ -111,8 +113,13 @@ int Run(int argc, char** argv) {
     }
     ApplyFilter(history, options.filter);
 
-    WriteTerminal(history, ColourWanted(),
-                  [](std::string_view text) { std::fwrite(text.data(), 1, text.size(), stdout); });
+    const bool colour = ColourWanted();
+    const auto print = [](std::string_view text) { std::fwrite(text.data(), 1, text.size(), stdout); };
+    WriteTerminal(history, colour, print);
+    // The insights, once, for whichever output shows them.
+    std::optional<Insights> insights;
+    if (options.insights || options.json || options.html) insights = ComputeInsights(history, options.insightOptions);
+    if (options.insights) WriteInsightsText(*insights, colour, print);
     std::fflush(stdout);
 
     int status = 0;
@@ -124,9 +131,11 @@ int Run(int argc, char** argv) {
         return false;
     };
     if (options.csv) writeFile(*options.csv, [&](std::ostream& out) { WriteCsv(out, history); });
+    if (options.json) writeFile(*options.json, [&](std::ostream& out) { WriteJsonFile(out, history, *insights); });
     if (options.html) {
         HtmlOptions html;
         html.sourceName = logName;
+        html.insights = &*insights;
         const bool written = writeFile(*options.html, [&](std::ostream& out) { WriteHtml(out, history, html); });
         if (written && options.open && !OpenFileInBrowser(*options.html)) {
             fmt::print(stderr, "vantrel-report: warning: could not open {} in a browser\n", PathToUtf8(*options.html));

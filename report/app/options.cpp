@@ -1,6 +1,9 @@
 // Parsing vantrel-report's arguments: "--name value" and "--name=value", one log path.
 #include "options.h"
 
+#include <charconv>
+#include <cmath>
+
 #include <fmt/format.h>
 
 #include "utf8_path.h"
@@ -35,6 +38,21 @@ std::optional<std::size_t> ParseCount(std::string_view text) {
     }
     if (text.empty() || used != text.size() || n == 0) return std::nullopt;
     return n;
+}
+
+// "2v2:1200" or "3vs3:1187.5": a mode as --mode takes it and a finite rating, at least 0.
+std::optional<std::pair<int, double>> ParseGoal(std::string_view text) {
+    const auto colon = text.find(':');
+    if (colon == std::string_view::npos) return std::nullopt;
+    const int mode = ParseMode(text.substr(0, colon));
+    const std::string_view number = text.substr(colon + 1);
+    double rating = 0;
+    const auto [end, error] = std::from_chars(number.data(), number.data() + number.size(), rating);
+    if (mode < 0 || number.empty() || error != std::errc() || end != number.data() + number.size() ||
+        !std::isfinite(rating) || rating < 0) {
+        return std::nullopt;
+    }
+    return std::pair{mode, rating};
 }
 
 CommandLine Failed(std::string message) {
@@ -80,7 +98,7 @@ CommandLine ParseCommandLine(int argc, const char* const* argv) {
             return std::string_view(argv[++i]);
         };
         const bool takesValue = arg == "--html" || arg == "--csv" || arg == "--mode" || arg == "--since" || arg == "--last" ||
-                                arg == "--obs-text";
+                                arg == "--obs-text" || arg == "--json" || arg == "--goal";
         std::string_view text;
         if (takesValue) {
             const std::optional<std::string_view> taken = takeValue();
@@ -127,6 +145,24 @@ CommandLine ParseCommandLine(int argc, const char* const* argv) {
             }
         } else if (arg == "--obs-text") {
             obsText = PathFromUtf8(text);
+        } else if (arg == "--insights") {
+            if (value) return Failed("--insights takes no value");
+            options.insights = true;
+        } else if (arg == "--json") {
+            options.json = PathFromUtf8(text);
+        } else if (arg == "--goal") {
+            const auto goal = ParseGoal(text);
+            CommandLine failed;
+            if (!goal) {
+                failed = Failed(fmt::format("--goal wants MODE:RATING such as 2v2:1200, not \"{}\"", text));
+            } else if (options.insightOptions.goals[static_cast<std::size_t>(goal->first)]) {
+                failed = Failed(fmt::format("--goal: one goal per mode ({} is given twice)", kModeLabels[goal->first]));
+            } else {
+                options.insightOptions.goals[static_cast<std::size_t>(goal->first)] = goal->second;
+                continue;
+            }
+            failed.errorAlone = true;
+            return failed;
         } else if (arg == "--open") {
             if (value) return Failed("--open takes no value");
             options.open = true;
@@ -138,6 +174,9 @@ CommandLine ParseCommandLine(int argc, const char* const* argv) {
             return Failed(fmt::format("unknown option {}", arg));
         }
     }
+    if (options.serve && (options.insights || options.json)) {
+        return Failed("--insights and --json are for a report; with --serve, /api/insights.json has the insights");
+    }
     if (options.serve) {
         if (options.html || options.csv || filtered) {
             return Failed("--serve shows the whole history live: not with --html, --csv, --mode, --since or --last");
@@ -145,6 +184,7 @@ CommandLine ParseCommandLine(int argc, const char* const* argv) {
         options.serve->log = options.log;
         options.serve->open = options.open;
         options.serve->obsText = obsText;
+        options.serve->insights = options.insightOptions;
     } else if (obsText) {
         return Failed("--obs-text needs --serve");
     }

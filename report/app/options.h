@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "insights.h"
 #include "summary.h"
 #include "serve/serve.h"
 
@@ -14,6 +15,7 @@ namespace vantrel::report {
 inline constexpr std::string_view kUsage =
     "usage: vantrel-report [PATH] [--html FILE] [--csv FILE] [--mode 1v1|2v2|3v3|other]...\n"
     "                      [--since YYYY-MM-DD] [--last N] [--open] [--help] [--version]\n"
+    "                      [--insights] [--json FILE] [--goal MODE:RATING]...\n"
     "       vantrel-report [PATH] --serve [ADDR:PORT] [--obs-text DIR] [--open]\n";
 
 inline constexpr std::string_view kHelp =
@@ -28,6 +30,13 @@ inline constexpr std::string_view kHelp =
     "  --since DATE     only matches on or after this day (YYYY-MM-DD, local time)\n"
     "  --last N         only the last N sessions (after the filters above)\n"
     "  --open           open the written HTML page (or the served one) in the default browser\n"
+    "  --insights       after the report, what the history says: win rates with their 95%\n"
+    "                   intervals, form, hours and weekdays, after a win or a loss, the matches\n"
+    "                   to the next division\n"
+    "  --json FILE      also write the sessions, the matches and the insights as JSON\n"
+    "  --goal MODE:RATING\n"
+    "                   also estimate the matches to this rating (e.g. 2v2:1200; one per mode;\n"
+    "                   with --serve too)\n"
     "  --serve [ADDR:PORT]\n"
     "                   follow the log as it grows and serve the live page (/), an overlay\n"
     "                   for a stream (/overlay), events (/events) and the history as JSON\n"
@@ -49,6 +58,9 @@ struct Options {
     Filter filter;
     bool open = false;
     std::optional<serve::ServeOptions> serve;  // --serve: follow and serve instead of a report
+    bool insights = false;                     // --insights: the sentences after the report
+    std::optional<std::filesystem::path> json; // --json FILE
+    InsightOptions insightOptions;             // --goal MODE:RATING
 };
 
 // What the command line asks: a report, the help, the version, or nothing it can do

@@ -15,6 +15,7 @@
 #include "calendar.h"
 #include "chart.h"
 #include "divisions.h"
+#include "insights_page.h"
 #include "summary.h"
 
 namespace vantrel::report {
@@ -386,6 +387,8 @@ void WriteMatchTable(std::string& page, const History& history, const HtmlOption
 
 }  // namespace
 
+void EscapeHtml(std::string& page, std::string_view text) { Escape(page, text); }
+
 void WriteHtml(std::ostream& stream, const History& history, const HtmlOptions& options) {
     std::string page;
     page.reserve(256 * 1024);
@@ -395,12 +398,16 @@ void WriteHtml(std::ostream& stream, const History& history, const HtmlOptions& 
     const std::array<ModeSummary, kModeCount> modes = SummariseModes(history);
     std::array<bool, kModeCount> shown{};
     for (int mode = 0; mode < kModeCount; ++mode) shown[mode] = modes[mode].matches > 0;
+    std::optional<Insights> computed;
+    const Insights* insights = options.insights;
+    if (insights == nullptr) insights = &computed.emplace(ComputeInsights(history));
 
     page += "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\">"
             "<meta name=\"viewport\" content=\"width=device-width,initial-scale=1\"><title>";
     Escape(page, options.title);
     page += "</title><style>";
     page += kStyle;
+    page += InsightsStyle();
     page += "</style></head><body><main><h1>";
     Escape(page, options.title);
     page += "</h1><p class=\"sub\">";
@@ -433,6 +440,12 @@ void WriteHtml(std::ostream& stream, const History& history, const HtmlOptions& 
         } else {
             WriteChart(page, history, mode, series, bands[mode], options);
         }
+        if (insights->modes[mode]) WriteInsightsPart(page, *insights->modes[mode], mode);
+        page += "</section>";
+    }
+    if (std::count(shown.begin(), shown.end(), true) > 1) {
+        page += "<section class=\"mode\" style=\"--c:#c9ced8\"><h2>All modes <small>together</small></h2>";
+        WriteInsightsPart(page, insights->overall, kModeCount);
         page += "</section>";
     }
 

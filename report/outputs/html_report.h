@@ -6,8 +6,10 @@
 #include <cstddef>
 #include <iosfwd>
 #include <string>
+#include <string_view>
 
 #include "history.h"
+#include "insights.h"
 
 namespace vantrel::report {
 
@@ -17,8 +19,12 @@ struct HtmlOptions {
     std::size_t maxChartPoints = 2000;   // per mode; longer series are downsampled, keeping peaks and troughs
     std::size_t maxSessionRows = 500;    // the newest sessions; a note counts the rest
     std::size_t maxMatchRows = 1000;     // the newest matches; a note counts the rest
+    const Insights* insights = nullptr;  // the history's insights; computed (without goals) when not given
 };
 
 void WriteHtml(std::ostream& out, const History& history, const HtmlOptions& options);
+
+// Appends `text` with &, <, >, " and ' as entities.
+void EscapeHtml(std::string& page, std::string_view text);
 
 }  // namespace vantrel::report

@@ -2,8 +2,11 @@
 #include "json.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 
+#include <fmt/compile.h>
+#include <fmt/format.h>
 #include <nlohmann/json.hpp>
 
 namespace vantrel::report {
@@ -33,9 +36,7 @@ json MatchValue(const History& history, std::size_t index) {
                 {"change", RatingValue(change)}};
 }
 
-namespace {
-
-json SessionObject(const History& history, std::size_t index) {
+json SessionValue(const History& history, std::size_t index) {
     const Session& session = history.sessions[index];
     return json{{"number", index + 1},
                 {"start", FormatLocalTime(session.start)},
@@ -45,13 +46,78 @@ json SessionObject(const History& history, std::size_t index) {
                 {"loadFailed", session.loadFailed}};
 }
 
+namespace {
+
+// The texts of a match and a session as nlohmann::json dumps MatchValue and SessionValue,
+// byte for byte, made without a JSON value per match: a long history's text is mostly
+// these (tests/serve compares the two).
+void AppendRating(std::string& out, std::optional<double> value) {
+    if (!value || !std::isfinite(*value)) {
+        out += "null";
+        return;
+    }
+    // nlohmann::json's own number writer, the one its dump() uses.
+    std::array<char, 64> digits;
+    const char* end = nlohmann::detail::to_chars(digits.data(), digits.data() + digits.size(), Hundredths(*value));
+    out.append(digits.data(), static_cast<std::size_t>(end - digits.data()));
+}
+
+// Formats into a buffer on the stack and appends that: formatting into the string itself
+// would grow it (zero-filled) for every field. The formats below write at most 100
+// characters (numbers of at most 20 digits, a mode label, a time).
+template <typename Format, typename... Args>
+void AppendFormatted(std::string& out, const Format& format, const Args&... args) {
+    std::array<char, 128> buffer;
+    const char* end = fmt::format_to(buffer.data(), format, args...);
+    out.append(buffer.data(), static_cast<std::size_t>(end - buffer.data()));
+}
+
+void AppendTime(std::string& out, LocalSeconds seconds) {
+    const CivilTime t = ToCivilTime(seconds);
+    AppendFormatted(out, FMT_COMPILE("\"{:04d}-{:02d}-{:02d} {:02d}:{:02d}:{:02d}\""), t.year, t.month, t.day, t.hour,
+                    t.minute, t.second);
+}
+
+void AppendMatch(std::string& out, const History& history, std::size_t index) {
+    const Match& match = history.matches[index];
+    out += "{\"time\":";
+    AppendTime(out, match.time);
+    AppendFormatted(out, FMT_COMPILE(",\"session\":{},\"mode\":\"{}\",\"result\":\"{}\",\"before\":"), match.session + 1,
+                    kModeLabels[match.mode], match.won ? "won" : "lost");
+    AppendRating(out, match.before != 0.0f ? std::optional<double>(match.before) : std::nullopt);
+    out += ",\"after\":";
+    AppendRating(out, match.after ? std::optional<double>(*match.after) : std::nullopt);
+    out += ",\"change\":";
+    const std::optional<float> change = match.change();
+    AppendRating(out, change ? std::optional<double>(*change) : std::nullopt);
+    out += '}';
+}
+
+void AppendSession(std::string& out, const History& history, std::size_t index) {
+    const Session& session = history.sessions[index];
+    AppendFormatted(out, FMT_COMPILE("{{\"number\":{},\"start\":"), index + 1);
+    AppendTime(out, session.start);
+    out += ",\"end\":";
+    AppendTime(out, session.end);
+    AppendFormatted(out, FMT_COMPILE(",\"matches\":{},\"firstMatch\":{},\"loadFailed\":{}}}"), session.matchCount,
+                    session.firstMatch, session.loadFailed);
+}
+
 }  // namespace
 
 double Hundredths(double value) { return std::round(value * 100.0) / 100.0; }
 
-std::string MatchJson(const History& history, std::size_t index) { return MatchValue(history, index).dump(); }
+std::string MatchJson(const History& history, std::size_t index) {
+    std::string text;
+    AppendMatch(text, history, index);
+    return text;
+}
 
-std::string SessionJson(const History& history, std::size_t index) { return SessionObject(history, index).dump(); }
+std::string SessionJson(const History& history, std::size_t index) {
+    std::string text;
+    AppendSession(text, history, index);
+    return text;
+}
 
 bool HistoryJsonPieces::Next(const History& history, std::string& out, std::size_t matchesPerPiece) {
     if (stage_ == 0) {
@@ -60,7 +126,7 @@ bool HistoryJsonPieces::Next(const History& history, std::string& out, std::size
         const std::size_t end = std::min(sessions, next_ + matchesPerPiece);
         for (; next_ < end; ++next_) {
             if (next_ > 0) out += ',';
-            out += SessionObject(history, next_).dump();
+            AppendSession(out, history, next_);
         }
         if (next_ >= sessions) {
             out += "],\"matches\":[";
@@ -73,7 +139,7 @@ bool HistoryJsonPieces::Next(const History& history, std::string& out, std::size
     const std::size_t end = std::min({matches_, history.matches.size(), next_ + matchesPerPiece});
     for (; next_ < end; ++next_) {
         if (next_ > 0) out += ',';
-        out += MatchValue(history, next_).dump();
+        AppendMatch(out, history, next_);
     }
     if (next_ >= std::min(matches_, history.matches.size())) {
         out += "]}";

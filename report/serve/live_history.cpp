@@ -7,6 +7,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "outputs/insights_json.h"
 #include "pages.h"
 
 namespace vantrel::report::serve {
@@ -131,7 +132,9 @@ LiveHistory::Text LiveHistory::GlanceJsonText() {
 LiveHistory::Text LiveHistory::PageText() {
     return CachedText(page_, [&] {
         std::ostringstream out;
-        WriteHtml(out, history(), pageOptions_);
+        HtmlOptions options = pageOptions_;
+        options.insights = &CurrentInsights();
+        WriteHtml(out, history(), options);
         return LivePage(std::move(out).str());
     });
 }
@@ -139,6 +142,34 @@ LiveHistory::Text LiveHistory::PageText() {
 LiveHistory::Text LiveHistory::HistoryJsonText(std::size_t wholeUpTo) {
     if (history().matches.size() > wholeUpTo) return nullptr;
     return CachedText(historyJson_, [&] { return HistoryJson(history()); });
+}
+
+}  // namespace vantrel::report::serve
+
+namespace vantrel::report::serve {
+
+void LiveHistory::SetInsightOptions(const InsightOptions& options) {
+    insightOptions_ = options;
+    insightsVersion_ = 0;
+    insightsJson_ = {};
+    page_ = {};
+}
+
+const Insights& LiveHistory::CurrentInsights() {
+    if (!insights_ || insightsVersion_ != version_) {
+        insights_ = ComputeInsights(history(), insightOptions_);
+        insightsVersion_ = version_;
+    }
+    return *insights_;
+}
+
+LiveHistory::Text LiveHistory::InsightsJsonText() {
+    return CachedText(insightsJson_, [&] {
+        std::string text = "{\"insights\":";
+        WriteInsightsJson(CurrentInsights(), [&](std::string_view piece) { text += piece; });
+        text += '}';
+        return text;
+    });
 }
 
 }  // namespace vantrel::report::serve

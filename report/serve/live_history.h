@@ -14,6 +14,7 @@
 
 #include "outputs/html_report.h"
 #include "glance.h"
+#include "insights.h"
 #include "outputs/json.h"
 #include "rebuild.h"
 
@@ -57,6 +58,12 @@ public:
     // The whole history's JSON, up to `wholeUpTo` matches; above that, empty: the caller
     // makes it in pieces while it is sent (HistoryJsonPieces).
     Text HistoryJsonText(std::size_t wholeUpTo);
+    // The insights (with their simulated roads), made when asked and kept until the history
+    // changes; the page above shows them too.
+    void SetInsightOptions(const InsightOptions& options);
+    const Insights& CurrentInsights();
+    // {"insights": ...}
+    Text InsightsJsonText();
 
 private:
     void Event(LiveEvent::Kind kind, std::size_t index, std::string_view type, const std::string& data);
@@ -78,6 +85,10 @@ private:
     Cached glanceJson_, page_, historyJson_;
     std::uint64_t glanceVersion_ = 0;
     SessionGlance glance_;
+    InsightOptions insightOptions_;
+    std::uint64_t insightsVersion_ = 0;
+    std::optional<Insights> insights_;
+    Cached insightsJson_;
 };
 
 // "id: N\nevent: TYPE\ndata: DATA\n\n" (DATA holds no line break: JSON as dumped has none).

@@ -105,12 +105,13 @@ Decision Decide(std::string_view method, std::string_view target, std::string_vi
         path = target.substr(0, question);
         decision.query = target.substr(question + 1);
     }
-    static constexpr std::array<std::pair<std::string_view, Route>, 5> kPaths{{
+    static constexpr std::array<std::pair<std::string_view, Route>, 6> kPaths{{
         {"/", Route::Page},
         {"/overlay", Route::Overlay},
         {"/events", Route::Events},
         {"/api/history.json", Route::HistoryJson},
         {"/api/session.json", Route::SessionJson},
+        {"/api/insights.json", Route::InsightsJson},
     }};
     for (const auto& [known, route] : kPaths) {
         if (path == known) {

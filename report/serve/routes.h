@@ -10,7 +10,7 @@
 
 namespace vantrel::report::serve {
 
-enum class Route { Page, Overlay, Events, HistoryJson, SessionJson };
+enum class Route { Page, Overlay, Events, HistoryJson, SessionJson, InsightsJson };
 
 // The Host header values a request may carry: the bound address, localhost and 127.0.0.1,
 // each with the port. Bound to every address (0.0.0.0 or ::), any IP address with the

@@ -70,6 +70,7 @@ int RunServe(const ServeOptions& options, const std::function<bool(const std::st
     HtmlOptions html;
     html.sourceName = logName;
     LiveHistory live(html);
+    live.SetInsightOptions(options.insights);
     std::string startOverReason;
     LogFollower follower(options.log,
                          {[&](std::string_view bytes) { live.Feed(bytes); },
@@ -140,6 +141,10 @@ int RunServe(const ServeOptions& options, const std::function<bool(const std::st
             case Route::SessionJson:
                 reply.contentType = "application/json";
                 reply.body = live.GlanceJsonText();
+                break;
+            case Route::InsightsJson:
+                reply.contentType = "application/json";
+                reply.body = live.InsightsJsonText();
                 break;
             case Route::Events:
                 break;  // the server's own

@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 
+#include "insights.h"
 #include "routes.h"
 
 namespace vantrel::report::serve {
@@ -18,6 +19,7 @@ struct ServeOptions {
     std::uint16_t port = kDefaultPort;
     bool open = false;                             // open the page in the default browser
     std::optional<std::filesystem::path> obsText;  // keep the text files in this folder
+    InsightOptions insights;                       // --goal: the live insights' goals
 };
 
 // Exit status: 0 after Ctrl-C or SIGTERM, 2 when the address cannot be listened on.

@@ -1,7 +1,8 @@
 // The page in a real browser: the week played through vantrel-host, read back and written
 // as a page, which headless Chromium opens from the file. Its DOM must hold one chart per
 // mode and one row per session, its screenshot the chart lines in their colours, and its
-// network log no request made by the page. Skipped where Chromium is not installed.
+// network log no request made by the page. A page of generated matches must keep its
+// insights' pictures and fit a phone's width. Skipped where Chromium is not installed.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -12,6 +13,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <regex>
 #include <set>
 #include <sstream>
@@ -132,7 +134,7 @@ TEST_F(BrowserTest, TheWeeksPageShowsItsChartsAndSessionsAndLoadsNothing) {
 
     // The screenshot: not blank, and each mode's line in its own colour.
     const fs::path shot = dir_ / "week.png";
-    ASSERT_EQ(Chromium(page, "--window-size=1100,2600 --screenshot='" + shot.string() + "'", dir_ / "shot-net.json",
+    ASSERT_EQ(Chromium(page, "--window-size=1100,4400 --screenshot='" + shot.string() + "'", dir_ / "shot-net.json",
                        dir_ / "shot.out"),
               0)
         << vtest::ReadFile(dir_ / "chromium.err");
@@ -169,6 +171,91 @@ TEST_F(BrowserTest, TheWeeksPageShowsItsChartsAndSessionsAndLoadsNothing) {
         EXPECT_GE(c.found, std::string(c.mode) == "Other" ? 8 : 400) << c.mode << "'s line is not on the screenshot";
     }
     EXPECT_THAT(PageRequestInitiators(dir_ / "shot-net.json"), ::testing::IsEmpty());
+}
+
+// The insights on a phone: 300 matches in two modes, the page 375 px wide. Each mode and
+// every mode together have their part; each picture holds the data points it announces;
+// nothing is wider than the screen.
+TEST_F(BrowserTest, TheInsightsShowTheirPicturesAndFitAPhone) {
+    History history;
+    std::uint32_t seed = 17;
+    const auto next = [&] { return seed = seed * 1103515245u + 12345u; };
+    float ratings[2] = {1000.0f, 800.0f};
+    for (std::uint32_t i = 0; i < 300; ++i) {
+        if (i % 12 == 0) history.sessions.push_back(Session{});
+        Match match;
+        match.time = ToLocalSeconds({2026, 11, 30, 17, 0, 0}) + 86400 * (i / 12) + 480 * (i % 12);
+        match.session = static_cast<std::uint32_t>(history.sessions.size() - 1);
+        match.mode = static_cast<std::uint8_t>(1 + i % 2);
+        match.won = (next() >> 16) % 100 < 55;
+        float& rating = ratings[i % 2];
+        match.before = rating;
+        rating += match.won ? 9.5f : -9.0f;
+        match.after = rating;
+        history.matches.push_back(match);
+        ++history.sessions.back().matchCount;
+    }
+    std::string page;
+    {
+        std::ostringstream out;
+        WriteHtml(out, history, HtmlOptions{});
+        page = out.str();
+    }
+    const fs::path file = dir_ / "insights.html";
+    std::ofstream(file, std::ios::binary) << page;
+    const fs::path dom = dir_ / "dom.html";
+    ASSERT_EQ(Chromium(file, "--dump-dom", dir_ / "net.json", dom), 0) << vtest::ReadFile(dir_ / "chromium.err");
+    const std::string tree = vtest::ReadFile(dom);
+    EXPECT_EQ(Count(tree, "<div class=\"ins\">"), 3u);
+    EXPECT_THAT(PageRequestInitiators(dir_ / "net.json"), ::testing::IsEmpty());
+
+    // A phone's width: headless windows are at least 500 px wide, so the page is laid out
+    // in a frame 375 px wide, whose widths the frame's parent writes into its own DOM.
+    std::string inner;
+    for (const char c : page) inner += c == '&' ? "&amp;" : c == '"' ? "&quot;" : std::string(1, c);
+    const fs::path phone = dir_ / "phone.html";
+    std::ofstream(phone, std::ios::binary)
+        << "<!DOCTYPE html><html><body style=\"margin:0\"><iframe id=\"f\" style=\"width:375px;height:2000px;border:0\" "
+           "srcdoc=\"" << inner << "\"></iframe><script>window.onload = function () { var d = "
+           "document.getElementById('f').contentDocument.documentElement; document.body.dataset.width = "
+           "d.scrollWidth + 'x' + d.clientWidth; };</script></body></html>";
+    ASSERT_EQ(Chromium(phone, "--dump-dom", dir_ / "phone-net.json", dir_ / "phone-dom.html"), 0)
+        << vtest::ReadFile(dir_ / "chromium.err");
+    EXPECT_THAT(vtest::ReadFile(dir_ / "phone-dom.html"), ::testing::HasSubstr("data-width=\"375x375\""));
+
+    // Every picture: its announced points are in the DOM (bars as groups with a title, the
+    // form curve as the points of its line, the road as its range and median).
+    const auto attribute = [](const std::string& tag, const std::string& name) {
+        const std::size_t at = tag.find(" " + name + "=\"");
+        if (at == std::string::npos) return std::string();
+        const std::size_t begin = at + name.size() + 3;
+        return tag.substr(begin, tag.find('"', begin) - begin);
+    };
+    std::map<std::string, int> charts;
+    for (std::size_t at = tree.find("<svg class=\"pic"); at != std::string::npos; at = tree.find("<svg class=\"pic", at + 1)) {
+        const std::string tag = tree.substr(at, tree.find('>', at) - at);
+        const std::string inside = tree.substr(at, tree.find("</svg>", at) - at);
+        const std::string kind = attribute(tag, "data-chart");
+        const std::size_t points = std::stoul(attribute(tag, "data-points"));
+        ++charts[kind];
+        if (kind == "form") {
+            const std::size_t line = inside.find("class=\"line\"");
+            ASSERT_NE(line, std::string::npos);
+            const std::string polyline = inside.substr(line, inside.find('>', line) - line);
+            EXPECT_EQ(Count(attribute(polyline, "points"), ","), points);
+        } else if (kind == "road") {
+            EXPECT_EQ(Count(inside, "class=\"range\""), 1u);
+            EXPECT_EQ(Count(inside, "class=\"med\""), 1u);
+        } else {
+            EXPECT_EQ(Count(inside, "<g class=\"pt"), points) << kind;
+            EXPECT_EQ(Count(inside, "<title>"), points) << kind;
+        }
+    }
+    EXPECT_EQ(charts["form"], 3);
+    EXPECT_EQ(charts["hours"], 3);
+    EXPECT_EQ(charts["weekdays"], 3);
+    EXPECT_EQ(charts["after"], 3);
+    EXPECT_GE(charts["road"], 1);
 }
 
 // The network check is able to see a request: a page that loads an image from outside is

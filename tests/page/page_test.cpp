@@ -139,6 +139,30 @@ TEST(HtmlPage, UnknownNonFiniteAndFirstRatingsAreNotShownAsChanges) {
     EXPECT_THAT(empty, HasSubstr("</html>"));
 }
 
+// Per mode under its chart: the form curve with a point per match from the 20th, bars for 24
+// hours, 7 weekdays and after a win or a loss, each with a hover title; the road to the
+// next division; the sentences.
+TEST(HtmlPage, EachModeHasItsInsightsWithTheirDataPoints) {
+    // Won, lost, won, ... a third lost; a match every 400 s from 19:00, so no hour holds 10.
+    History history = MakeHistory(60, 1, 10, [](std::size_t i) {
+        return 1000.0f + 5.0f * static_cast<float>(i) - (i % 3 == 2 ? 12.0f : 0.0f);
+    });
+    const std::string page = Page(history);
+    EXPECT_EQ(Count(page, "<div class=\"ins\">"), 1u);  // one mode: no "All modes" part
+    EXPECT_THAT(page, HasSubstr("data-chart=\"form\" data-points=\"41\" data-matches=\"41\""));
+    EXPECT_THAT(page, HasSubstr("data-chart=\"hours\" data-points=\"24\""));
+    EXPECT_THAT(page, HasSubstr("data-chart=\"weekdays\" data-points=\"7\""));
+    EXPECT_THAT(page, HasSubstr("data-chart=\"after\" data-points=\"3\""));
+    EXPECT_THAT(page, HasSubstr("data-chart=\"road\""));
+    EXPECT_EQ(Count(page, "<g class=\"pt"), 24u + 7u + 3u);
+    // Faint: every hour, the 5 weekdays without a match, after two losses (never happens).
+    EXPECT_EQ(Count(page, "<g class=\"pt few\">"), 24u + 5u + 1u);
+    EXPECT_THAT(page, HasSubstr("<li>2vs2: you win "));
+
+    history.matches[5].mode = 3;  // a second mode: every mode together too
+    EXPECT_EQ(Count(Page(history), "<div class=\"ins\">"), 3u);
+}
+
 // A million matches: every chart within its point budget with the extremes on it, the
 // tables cut to their newest rows with a note, and the page under 2 MB.
 TEST(HtmlPage, AMillionMatchesGiveASmallPageThatStillShowsThePeakAndTrough) {

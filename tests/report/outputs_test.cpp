@@ -15,8 +15,10 @@
 
 #include "outputs/atomic_file.h"
 #include "outputs/csv.h"
+#include "outputs/json.h"
 #include "outputs/terminal.h"
 #include "report_test_support.h"
+#include "summary.h"
 
 namespace {
 
@@ -213,6 +215,36 @@ TEST_F(ReportProgram, SinceAndLastChooseByDayAndBySessionsWithMatches) {
     EXPECT_THAT(rows("--last 2"), ElementsAre("2024-03-01 00:00:09,2"));
     EXPECT_THAT(rows("--mode 2v2 --mode 3v3 --last 2"), ElementsAre("2024-02-29 00:00:00,1", "2024-03-01 00:00:09,2"));
     EXPECT_EQ(Report("--since 2100-02-29").status, 2);  // not a leap year
+}
+
+TEST_F(ReportProgram, InsightsAndJsonSayWhatTheFilteredHistoryHolds) {
+    Write("VantrelLog.txt", Evening());
+    ProgramRun run = Report("--insights --json out/history.json --goal 2v2:1100 --mode 2v2");
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_THAT(run.out, HasSubstr("\nInsights\n  2vs2: "));
+    EXPECT_THAT(run.out, HasSubstr("your goal 1100.00 is "));
+    // The file's sessions and matches are /api/history.json's text of the same history.
+    std::istringstream log(Evening());
+    History history = ReadHistory(log);
+    Filter filter;
+    filter.modes = {false, true, false, false};
+    ApplyFilter(history, filter);
+    std::string served = HistoryJson(history);
+    served.pop_back();
+    const std::string file = Slurp(dir_ / "out/history.json");
+    EXPECT_EQ(file.substr(0, served.size() + 12), served + ",\"insights\":");
+    const auto json = nlohmann::json::parse(file);
+    EXPECT_EQ(json["insights"]["modes"].size(), 1u);
+    EXPECT_EQ(json["insights"]["modes"]["2vs2"]["goal"]["basis"], 2);
+
+    for (const char* bad : {"--goal 2v2", "--goal 4v4:1000", "--goal 2v2:abc", "--goal=2v2:nan", "--goal 2v2:-5",
+                            "--goal 2v2:1000 --goal 2vs2:1200"}) {
+        run = Report(bad);
+        EXPECT_EQ(run.status, 2) << bad;
+        EXPECT_THAT(run.err, StartsWith("vantrel-report: --goal")) << bad;
+        EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << bad;
+    }
+    EXPECT_EQ(Report("--serve --insights").status, 2);
 }
 
 TEST(AtomicFile, AFailedWriteLeavesTheFolderAsItWas) {

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "serve/follower.h"
+#include "outputs/insights_json.h"
 #include "serve/live_history.h"
 
 namespace {
@@ -118,6 +119,21 @@ TEST_F(FollowerTest, LiveHistoryFedInPiecesIsTheBatchOneWithOneEventEach) {
     const History batch = ReadHistory(whole);
     EXPECT_EQ(HistoryJson(live.history()), HistoryJson(batch));
     EXPECT_THAT(events, ElementsAre("session", "match", "rating", "match", "session", "match"));
+
+    // The insights: the batch ones with the goals given, made once per version of the
+    // history, shown on the page too.
+    InsightOptions goals;
+    goals.goals[1] = 1100;
+    live.SetInsightOptions(goals);
+    const LiveHistory::Text insights = live.InsightsJsonText();
+    EXPECT_EQ(*insights, "{\"insights\":" + InsightsJson(ComputeInsights(batch, goals)) + "}");
+    EXPECT_THAT(*insights, ::testing::HasSubstr("\"goal\":{\"basis\":1}"));
+    EXPECT_EQ(live.InsightsJsonText(), insights);
+    EXPECT_THAT(*live.PageText(), ::testing::HasSubstr("<div class=\"ins\">"));
+    Append("2026-12-07 22:05:11 - CheckMMRUpdate: mmr: 1019.00, initialMMR: 1010.00, count: 2\r\n");
+    follower.Poll();
+    live.TakeEvents();
+    EXPECT_THAT(*live.InsightsJsonText(), ::testing::HasSubstr("\"goal\":{\"basis\":2}"));
 }
 
 }  // namespace

@@ -4,6 +4,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <limits>
+#include <random>
 #include <sstream>
 
 #include <nlohmann/json.hpp>
@@ -45,6 +47,7 @@ TEST(ServeRoutes, FixedPathsGetAndHeadOnly) {
     };
     EXPECT_EQ(route("GET", "/").route, Route::Page);
     EXPECT_EQ(route("HEAD", "/api/history.json").route, Route::HistoryJson);
+    EXPECT_EQ(route("GET", "/api/insights.json").route, Route::InsightsJson);
     const Decision overlay = route("GET", "/overlay?modes=2v2,3v3&theme=light");
     EXPECT_EQ(overlay.route, Route::Overlay);
     EXPECT_EQ(overlay.query, "modes=2v2,3v3&theme=light");
@@ -125,6 +128,46 @@ TEST(ServeJson, MatchesCarryTheCsvFieldsWithNullForUnknown) {
     EXPECT_EQ(text("session-record.txt"), "3-0");
     EXPECT_EQ(text("last-result.txt"), "Won 2vs2");
     EXPECT_EQ(text("streak.txt"), "3 wins");
+}
+
+// Matches and sessions are written straight to text: the text must be, byte for byte, what
+// nlohmann::json dumps of the same values, for every kind of rating.
+TEST(ServeJson, TextsAreTheDumpsOfTheirValues) {
+    std::mt19937_64 random(3);
+    const float specials[] = {0.0f, -0.0f, 0.004f, -0.005f, 1e20f, -3.4e38f, 1012.3f, 999.995f, 1e-7f,
+                              std::numeric_limits<float>::infinity(), std::numeric_limits<float>::quiet_NaN()};
+    const auto rating = [&]() -> float {
+        if (random() % 4 == 0) return specials[random() % std::size(specials)];
+        return static_cast<float>(static_cast<double>(random() % 400000) / 100.0 - 500.0);
+    };
+    History history;
+    for (std::uint32_t i = 0; i < 3000; ++i) {
+        if (i % 7 == 0) {
+            Session session;
+            session.start = static_cast<LocalSeconds>(random() % 4'000'000'000u);
+            session.end = session.start + 3600;
+            session.firstMatch = i;
+            session.loadFailed = random() % 2 == 0;
+            history.sessions.push_back(session);
+        }
+        Match match;
+        match.time = static_cast<LocalSeconds>(random() % 4'000'000'000u);
+        match.session = static_cast<std::uint32_t>(history.sessions.size() - 1);
+        match.mode = static_cast<std::uint8_t>(random() % 4);
+        match.won = random() % 2 == 0;
+        match.before = rating();
+        if (random() % 5 != 0) match.after = rating();
+        history.matches.push_back(match);
+        ++history.sessions.back().matchCount;
+    }
+    for (std::size_t i = 0; i < history.matches.size(); ++i) {
+        ASSERT_EQ(MatchJson(history, i), MatchValue(history, i).dump()) << i;
+    }
+    for (std::size_t i = 0; i < history.sessions.size(); ++i) {
+        ASSERT_EQ(SessionJson(history, i), SessionValue(history, i).dump()) << i;
+    }
+    const std::string text = HistoryJson(history);
+    EXPECT_EQ(nlohmann::ordered_json::parse(text).dump(), text);
 }
 
 }  // namespace
