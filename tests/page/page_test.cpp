@@ -96,6 +96,24 @@ TEST(AxisTicks, AreRoundAndInsideTheRange) {
     EXPECT_TRUE(AxisTicks(5, 5, 5).empty());
 }
 
+// SVG's y grows downwards: a rating that rises is drawn rising, from left to right.
+TEST(HtmlPage, AHigherRatingIsDrawnHigher) {
+    const std::string page = Page(MakeHistory(3, 1, 10, [](std::size_t i) { return 1000.0f + 40.0f * i; }));
+    const std::string marker = "<polyline class=\"line\" points=\"";
+    const std::size_t at = page.find(marker);
+    ASSERT_NE(at, std::string::npos);
+    std::istringstream points(page.substr(at + marker.size(), page.find('"', at + marker.size()) - at - marker.size()));
+    std::vector<std::pair<double, double>> xy;
+    double x = 0, y = 0;
+    char comma = 0;
+    while (points >> x >> comma >> y) xy.emplace_back(x, y);
+    ASSERT_EQ(xy.size(), 3u);
+    for (std::size_t i = 1; i < xy.size(); ++i) {
+        EXPECT_GT(xy[i].first, xy[i - 1].first);
+        EXPECT_LT(xy[i].second, xy[i - 1].second);
+    }
+}
+
 TEST(HtmlPage, EscapesTheSourceAndTitleAndLoadsNothingFromOutside) {
     const History history = MakeHistory(30, 1, 10, [](std::size_t i) { return 1000.0f + static_cast<float>(i % 7); });
     HtmlOptions options;

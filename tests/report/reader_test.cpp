@@ -20,18 +20,10 @@ using vtest::LogText;
 using vtest::Read;
 using ::testing::ElementsAre;
 
-// "session mode result before>after" per match, with "?" for an unknown rating after.
-std::vector<std::string> Describe(const History& history) {
-    std::vector<std::string> out;
-    for (const Match& m : history.matches) {
-        out.push_back(fmt::format("{} {} {} {:.2f}>{}", m.session + 1, kModeLabels[m.mode], m.won ? "W" : "L", m.before,
-                                  m.after ? fmt::format("{:.2f}", *m.after) : "?"));
-    }
-    return out;
-}
-
-const std::string kLimit5 = "Check MMR Update: maxRetries reached the limit (5)";
-const std::string kLimit120 = "Check MMR Update: maxRetries reached the limit (120)";
+using vtest::Describe;
+using vtest::kLimit120;
+using vtest::kLimit5;
+using vtest::SessionOfEach;
 
 TEST(ReportReader, ExampleLogsGiveTheirKnownHistories) {
     const History evening = Read(vtest::ExampleLog("evening"));
@@ -261,9 +253,7 @@ TEST(ReportReader, CountsDecideSessionsWhenLoadsLeftNoLine) {
                                      .Line(Ended(1, 4, 3, 1030))
                                      .Line(Ended(1, 2, 2, 1040))  // went down: another object, its first lines missing
                                      .str());
-    std::vector<std::uint32_t> sessions;
-    for (const Match& m : history.matches) sessions.push_back(m.session + 1);
-    EXPECT_THAT(sessions, ElementsAre(1, 1, 1, 1, 2, 2, 2, 3));
+    EXPECT_THAT(SessionOfEach(history), ElementsAre(1, 1, 1, 1, 2, 2, 2, 3));
     EXPECT_FALSE(history.sessions[1].loadSeen);
     // No result line before a match: the counts' growth gives it.
     EXPECT_EQ(Describe(history)[5], "2 2vs2 W 1030.00>?");
@@ -360,9 +350,7 @@ TEST(ReportReader, ALateStartupLineDatesItsLoad) {
                                      .Line(Ended(0, 1, 0, 700), 19)
                                      .Line(Rating(760, 0, 30))
                                      .str());
-    std::vector<std::uint32_t> sessions;
-    for (const Match& m : history.matches) sessions.push_back(m.session + 1);
-    EXPECT_THAT(sessions, ElementsAre(1, 2, 2, 3, 3));
+    EXPECT_THAT(SessionOfEach(history), ElementsAre(1, 2, 2, 3, 3));
     ASSERT_EQ(history.sessions.size(), 3u);
     EXPECT_FALSE(history.sessions[1].loadSeen);
     EXPECT_TRUE(history.sessions[2].loadSeen);
@@ -380,9 +368,7 @@ TEST(ReportReader, CountsThatStartAgainOrARatingForgottenMarkAReloadThatWroteNoL
                                          .Line(Won(!won))
                                          .Line(Ended(1, 1, 1, 1000))
                                          .str());
-        std::vector<std::uint32_t> sessions;
-        for (const Match& m : history.matches) sessions.push_back(m.session + 1);
-        EXPECT_THAT(sessions, ElementsAre(1, 2, 2)) << won;
+        EXPECT_THAT(SessionOfEach(history), ElementsAre(1, 2, 2)) << won;
         EXPECT_FALSE(history.sessions[1].loadSeen);
     }
     // A first 1vs1 match from 0.00 after the start-up line read the 1vs1 rating: the object

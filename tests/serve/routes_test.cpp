@@ -4,6 +4,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <filesystem>
 #include <sstream>
 
 #include <nlohmann/json.hpp>
@@ -12,6 +15,8 @@
 #include "rebuild.h"
 #include "serve/obs_text.h"
 #include "serve/routes.h"
+#include "temp_dir.h"
+#include "text.h"
 
 namespace {
 
@@ -36,6 +41,10 @@ TEST(ServeRoutes, OnlyOurOwnHostNamesWithThePortAreAnswered) {
     EXPECT_FALSE(any.Allows("media-pc.lan:9000"));
     EXPECT_FALSE(any.Allows("1.2.3.4.5:9000"));
     EXPECT_TRUE(HostCheck("::1", 80).Allows("[::1]:80"));
+    const HostCheck anyV6("::", 9000);
+    EXPECT_TRUE(anyV6.Allows("[fe80::1]:9000"));
+    EXPECT_TRUE(anyV6.Allows("192.168.1.5:9000"));
+    EXPECT_FALSE(anyV6.Allows("media-pc.lan:9000"));
 }
 
 TEST(ServeRoutes, FixedPathsGetAndHeadOnly) {
@@ -125,6 +134,45 @@ TEST(ServeJson, MatchesCarryTheCsvFieldsWithNullForUnknown) {
     EXPECT_EQ(text("session-record.txt"), "3-0");
     EXPECT_EQ(text("last-result.txt"), "Won 2vs2");
     EXPECT_EQ(text("streak.txt"), "3 wins");
+}
+
+TEST(ServeJson, TheSessionAtAGlanceHasNoChangeWhereNoneIsKnown) {
+    std::istringstream in(kLog);
+    const History history = ReadHistory(in);
+    const auto json = nlohmann::ordered_json::parse(SessionGlanceJson(history, GlanceAtLastSession(history)));
+    ASSERT_EQ(json["modes"].size(), 2u);
+    EXPECT_EQ(json["modes"][0]["change"], 12.2);
+    EXPECT_EQ(json["modes"][1]["mode"], "Other");
+    EXPECT_EQ(json["modes"][1]["change"], nullptr);
+}
+
+// A text file is replaced by a rename, never written over (a reader holding the old one
+// keeps it), and only when its text changed.
+TEST(ServeObsText, FilesAreReplacedWholeAndOnlyWhenTheirTextChanged) {
+    vtest::TempDir dir;
+    ObsTextFiles files(dir.path());
+    std::istringstream in(kLog);
+    History history = ReadHistory(in);
+    std::string error;
+    ASSERT_TRUE(files.Update(history, GlanceAtLastSession(history), error)) << error;
+    const auto stat = [&](const char* name) {
+        struct stat about {};
+        EXPECT_EQ(::stat((dir.path() / name).c_str(), &about), 0) << name;
+        return about;
+    };
+    const struct stat unchanged = stat("2vs2-rating.txt");
+    std::filesystem::create_hard_link(dir.path() / "streak.txt", dir.path() / "held.txt");
+
+    history.matches.push_back(history.matches.back());
+    history.matches.back().won = false;
+    history.sessions.back().matchCount++;
+    ASSERT_TRUE(files.Update(history, GlanceAtLastSession(history), error)) << error;
+    EXPECT_EQ(vtest::ReadFile(dir.path() / "streak.txt"), "1 loss");
+    EXPECT_EQ(vtest::ReadFile(dir.path() / "held.txt"), "3 wins");
+    const struct stat after = stat("2vs2-rating.txt");
+    EXPECT_EQ(after.st_ino, unchanged.st_ino);
+    EXPECT_EQ(after.st_mtim.tv_sec, unchanged.st_mtim.tv_sec);
+    EXPECT_EQ(after.st_mtim.tv_nsec, unchanged.st_mtim.tv_nsec);
 }
 
 }  // namespace

@@ -50,6 +50,8 @@ class ServeTest(unittest.TestCase):
             for raw, codes in hostile.items():
                 code, reply = serve.request(raw)
                 self.assertIn(code, codes, raw[:80])
+                if code == 405:
+                    self.assertIn(b"\r\nAllow: GET, HEAD\r\n", reply)
                 self.assertNotIn(b"Access-Control", reply)
                 self.assertNotIn(b"root:", reply)
             # A thousand connections opened and left idle: the oldest make room, a new
@@ -67,6 +69,10 @@ class ServeTest(unittest.TestCase):
             # A rating read with its match comes in the match's event; a later one in its own.
             self.assertEqual([json.loads(e[2])["index"] for e in got if e[1] == "match"], [1, 2, 3])
             self.assertEqual([e[0] for e in got], list(range(1, len(got) + 1)))
+            # A client that reconnects gets exactly the events after the last it had.
+            resumed = Events(serve, last_id=2)
+            self.assertEqual(resumed.wait(len(got) - 2, 3), got[2:])
+            resumed.close()
             for sock in idle:
                 sock.close()
             # Event clients beyond the limit (256) get 503; the first keeps receiving.
