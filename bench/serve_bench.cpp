@@ -5,9 +5,7 @@
 
 #include <string>
 
-#include <fmt/format.h>
-
-#include "calendar.h"
+#include "log_lines.h"
 #include "serve/live_history.h"
 
 namespace {
@@ -15,40 +13,30 @@ namespace {
 using namespace vantrel::report;
 using namespace vantrel::report::serve;
 
-// One session of `perSession` matches after another, each match three lines.
+// Sessions of 20 matches, one after another, each match three lines.
 class LogWriter {
 public:
+    LogWriter() { log_.Crlf(); }
     std::string Matches(long count) {
-        std::string out;
         for (long i = 0; i < count; ++i) {
             if (n_ % 20 == 0) {
                 wins_ = 0;
-                Line(out, "CheckMMRUpdate: mmr: 1000.00, initialMMR: 0.00, count: 2");
+                log_.Line(vtest::Rating(1000, 0, 2), 0);
             }
             ++n_;
             ++wins_;
-            Line(out, "OnMatchEnd: wonMatch: 1");
-            Line(out, fmt::format("Match ended: ModeIndex: 1, Wins: {}, Losses: 0, Starting MMR: {:.2f}, Delta MMR: +00.00",
-                                  wins_, rating_));
-            seconds_ += 3;
-            Line(out, fmt::format("CheckMMRUpdate: mmr: {:.2f}, initialMMR: {:.2f}, count: 3", rating_ + 10, rating_));
+            log_.Line(vtest::Won(true), 0).Line(vtest::Ended(1, wins_, 0, rating_), 3);
+            log_.Line(vtest::Rating(rating_ + 10, rating_, 3), 300);
             rating_ = rating_ > 2000 ? 1000 : rating_ + 10;
-            seconds_ += 300;
         }
-        return out;
+        return log_.Take();
     }
 
 private:
-    void Line(std::string& out, std::string_view message) {
-        out += FormatLocalTime(seconds_);
-        out += " - ";
-        out += message;
-        out += "\r\n";
-    }
+    vtest::LogText log_{1'700'000'000};
     long n_ = 0;
     int wins_ = 0;
     double rating_ = 1000;
-    LocalSeconds seconds_ = 1'700'000'000;
 };
 
 void BM_AppendOneMatch(benchmark::State& state) {

@@ -4,8 +4,6 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -14,6 +12,7 @@
 
 #include "serve/follower.h"
 #include "serve/live_history.h"
+#include "temp_dir.h"
 
 namespace {
 
@@ -24,14 +23,6 @@ using ::testing::ElementsAre;
 
 class FollowerTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/vantrel-follow-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir_ = pattern;
-        path_ = dir_ / "VantrelLog.txt";
-    }
-    void TearDown() override { fs::remove_all(dir_); }
-
     void Append(const std::string& bytes) {
         std::ofstream(path_, std::ios::binary | std::ios::app) << bytes;
     }
@@ -45,8 +36,9 @@ protected:
                 }};
     }
 
-    fs::path dir_;
-    fs::path path_;
+    const vtest::TempDir temp_{"vantrel-follow"};
+    const fs::path dir_ = temp_.path();
+    const fs::path path_ = dir_ / "VantrelLog.txt";
     std::vector<std::string> said_;
 };
 
