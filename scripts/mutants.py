@@ -6,7 +6,8 @@ of the quick tests that cover it are rebuilt in build/mutants (no sanitizers, cc
 the objects the file is part of are compiled again, then relinked), and those tests run
 under a time limit. A test that fails or times out kills the mutant; one that passes
 leaves a survivor, a fault our tests would not notice. The file is restored afterwards
-(also after Ctrl-C, and at the next start if a run was killed outright).
+(also after Ctrl-C, and at the next start if a run was killed outright). Lines for another
+platform (#if _WIN32 ...) are left alone: nothing here compiles them.
 
     scripts/mutants.sh report/serve/routes.cpp
     scripts/mutants.sh --sample 40 --seed 7 report/
@@ -131,6 +132,38 @@ def code_mask(text):
     return mask
 
 
+# Code for another platform: not compiled here, so no test here could notice a fault in it.
+OTHER_PLATFORM = re.compile(r"\b(_WIN32|_WIN64|_MSC_VER|__MINGW32__|__APPLE__)\b")
+
+
+def other_platform_lines(text):
+    """Numbers of the lines inside #if branches for another platform (Windows, macOS)."""
+    lines = set()
+    stack = []  # per open #if: [this branch is another platform's, the condition was understood]
+    for number, line in enumerate(text.split("\n"), start=1):
+        directive = line.strip()
+        if directive.startswith("#"):
+            words = directive[1:].split(None, 1)
+            keyword = words[0] if words else ""
+            condition = words[1] if len(words) > 1 else ""
+            if keyword in ("if", "ifdef", "ifndef"):
+                if OTHER_PLATFORM.search(condition) and "&&" not in condition:
+                    negated = keyword == "ifndef" or "!" in condition
+                    stack.append([not negated, True])
+                else:
+                    stack.append([False, False])
+            elif keyword == "elif" and stack:
+                stack[-1] = [False, False]
+            elif keyword == "else" and stack and stack[-1][1]:
+                stack[-1][0] = not stack[-1][0]
+            elif keyword == "endif" and stack:
+                stack.pop()
+            continue
+        if any(other for other, _ in stack):
+            lines.add(number)
+    return lines
+
+
 COMPARISONS = {"==": "!=", "!=": "==", "<": "<=", "<=": "<", ">": ">=", ">=": ">"}
 LOGICAL = {"&&": "||", "||": "&&"}
 NOT_STATEMENTS = re.compile(
@@ -181,6 +214,7 @@ def line_mutants(path, number, line, mask):
 def file_mutants(path):
     text = (ROOT / path).read_text()
     mask = code_mask(text)
+    skipped = other_platform_lines(text)
     mutants = []
     pos = 0
     depth_paren = 0
@@ -189,7 +223,7 @@ def file_mutants(path):
     for number, line in enumerate(text.split("\n"), start=1):
         line_mask = mask[pos:pos + len(line)]
         code = "".join(ch if ok else " " for ch, ok in zip(line, line_mask))
-        found = line_mutants(path, number, line, line_mask)
+        found = [] if number in skipped else line_mutants(path, number, line, line_mask)
         # A whole statement begins outside parentheses, after another statement or a brace.
         if depth_paren or previous_end not in ";{}:":
             found = [m for m in found if m.kind != "delete"]
