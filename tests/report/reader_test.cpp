@@ -121,6 +121,12 @@ TEST(ReportReader, LineEndingsCutsAndGarbageLoseNoGoodLine) {
     EXPECT_EQ(parsed.wins, 2147483647);
     EXPECT_FALSE(ParseLogLine("2024-03-05 21:00:00 - Match ended: ModeIndex: 1, Wins: 2147483648, Losses: 0, "
                               "Starting MMR: 1.00, Delta MMR: 0.00", parsed));
+    // A match line damaged after its rating, or cut inside its summed change, is no match.
+    for (const char* end : {"1.00x", "1.00, Delta MMR: "}) {
+        EXPECT_FALSE(ParseLogLine(std::string("2024-03-05 21:00:00 - Match ended: ModeIndex: 1, Wins: 1, Losses: 0, "
+                                              "Starting MMR: ") + end, parsed))
+            << end;
+    }
     EXPECT_TRUE(ParseLogLine("2024-03-05 21:00:00 - Check MMR Update: maxRetries reached the limit "
                              "(-9223372036854775808)", parsed));
     EXPECT_EQ(parsed.limit, std::numeric_limits<std::int64_t>::min());

@@ -81,6 +81,19 @@ TEST_F(FollowerTest, StartsOverWhenTheFileIsCutShortReplacedOrDeleted) {
                                    "+second file\n", "+more\n", "gone", "replaced", "restart", "+third file\n"));
 }
 
+// The log's folder taken away and a file put in its place: the log is gone too.
+TEST_F(FollowerTest, AFolderReplacedByAFileTakesTheLogWithIt) {
+    const fs::path folder = dir_ / "game";
+    fs::create_directory(folder);
+    std::ofstream(folder / "VantrelLog.txt", std::ios::binary) << "line\n";
+    LogFollower follower(folder / "VantrelLog.txt", Record());
+    follower.Poll();
+    fs::remove_all(folder);
+    std::ofstream(folder, std::ios::binary) << "not a folder\n";
+    follower.Poll();
+    EXPECT_THAT(said_, ElementsAre("+line\n", "gone"));
+}
+
 // The live history fed through the follower, a few bytes at a time, ends as the batch
 // report of the whole file, and its events say each session and match once, in order.
 TEST_F(FollowerTest, LiveHistoryFedInPiecesIsTheBatchOneWithOneEventEach) {
