@@ -12,6 +12,7 @@ platform (#if _WIN32 ...) are left alone: nothing here compiles them.
     scripts/mutants.sh report/serve/routes.cpp
     scripts/mutants.sh --sample 40 --seed 7 report/
     scripts/mutants.sh --list report/rules.cpp      # the mutants, nothing built
+    scripts/mutants.sh --only 3f9a2c1b7e,0cc845f5a1 report/serve   # survivors, after a new test
 
 Known equivalent mutants (no test could tell them apart from the original) are listed in
 tests/mutants-equivalent.txt by the id printed for each survivor.
@@ -326,6 +327,7 @@ def main():
     parser.add_argument("--seed", type=int, default=1, help="the draw's seed (default 1)")
     parser.add_argument("--timeout", type=int, default=120, help="seconds a test may take (default 120)")
     parser.add_argument("--list", action="store_true", help="print the mutants, build and test nothing")
+    parser.add_argument("--only", help="only the mutants of these ids (comma-separated), e.g. survivors again")
     args = parser.parse_args()
 
     files = expand(args.files)
@@ -335,6 +337,10 @@ def main():
             print(f"mutants: no tests are mapped to {path} (scripts/mutants.py, COVERAGE); left out")
             continue
         mutants.extend(file_mutants(path))
+    if args.only:
+        wanted = set(args.only.split(","))
+        texts = {path: (ROOT / path).read_text().split("\n") for path in files}
+        mutants = [m for m in mutants if m.ident(texts[m.path][m.line - 1]) in wanted]
     total = len(mutants)
     if args.sample and args.sample < total:
         mutants = random.Random(args.seed).sample(mutants, args.sample)
