@@ -315,7 +315,7 @@ def restore_leftovers():
     for saved in BACKUP.rglob("*"):
         if saved.is_file():
             target = ROOT / saved.relative_to(BACKUP)
-            shutil.copy2(saved, target)
+            shutil.copyfile(saved, target)  # a fresh time: the build compiles it again
             print(f"mutants: restored {target.relative_to(ROOT)} left mutated by an earlier run")
             saved.unlink()
 
@@ -383,6 +383,7 @@ def main():
             if current != m.path:
                 if current is not None:
                     (ROOT / current).write_text(sources[current])
+                    (BACKUP / current).unlink(missing_ok=True)
                 saved = BACKUP / m.path
                 saved.parent.mkdir(parents=True, exist_ok=True)
                 shutil.copy2(ROOT / m.path, saved)

@@ -10,6 +10,7 @@
 #include <random>
 #include <sstream>
 
+#include "calendar.h"
 #include "outputs/chart.h"
 #include "outputs/html_report.h"
 
@@ -94,6 +95,19 @@ TEST(AxisTicks, AreRoundAndInsideTheRange) {
     EXPECT_EQ(AxisTicks(1032.5, 1081.0, 5), (std::vector<double>{1040, 1050, 1060, 1070, 1080}));
     EXPECT_EQ(AxisTicks(1, 7, 8), (std::vector<double>{1, 2, 3, 4, 5, 6, 7}));
     EXPECT_TRUE(AxisTicks(5, 5, 5).empty());
+    EXPECT_EQ(AxisTicks(0, 100, 1), (std::vector<double>{0, 100}));
+}
+
+// Where the sessions change, a dashed line and the day above it; a small change up is
+// coloured as up.
+TEST(HtmlPage, SessionsAreMarkedAndDatedAndSmallChangesKeepTheirSign) {
+    const History history = MakeHistory(6, 1, 3, [](std::size_t i) { return 1000.0f + 0.5f * static_cast<float>(i); });
+    const std::string page = Page(history);
+    const std::size_t path = page.find("<path class=\"sess\" d=\"");
+    ASSERT_NE(path, std::string::npos);
+    EXPECT_EQ(Count(page.substr(path, page.find('"', path + 25) - path), "M"), 1u);  // one boundary
+    EXPECT_EQ(Count(page, ">" + FormatShortDay(history.matches[0].time) + "</text>"), 1u);  // one day
+    EXPECT_THAT(page, HasSubstr("<td class=\"up\">+0.50</td>"));
 }
 
 // SVG's y grows downwards: a rating that rises is drawn rising, from left to right.

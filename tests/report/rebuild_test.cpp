@@ -2,6 +2,7 @@
 // changes between pieces tells a follower everything that moved; and the rules at their
 // edges, each on a small crafted log.
 #include <algorithm>
+#include <cmath>
 #include <random>
 
 #include <fmt/format.h>
@@ -147,6 +148,16 @@ TEST(ReportRebuild, MatchPollsEndAsTheirLinesSay) {
                                        .str());
     EXPECT_THAT(Describe(cancelled), ElementsAre("1 2vs2 W 1000.00>1010.00", "1 3vs3 L 900.00>?"));
     EXPECT_EQ(cancelled.stats.unpairedPollLines, 1u);
+    // A rating written as "inf" pairs with a match that started from "inf", and with no other.
+    EXPECT_THAT(Describe(Read(LogText()
+                                  .Line(Won(true), 0)
+                                  .Line(Ended(1, 1, 0, 1000), 2)
+                                  .Line(Rating(1010, HUGE_VAL, 2), 10)
+                                  .Line(Won(true), 0)
+                                  .Line(Ended(2, 1, 0, HUGE_VAL), 2)
+                                  .Line(Rating(1020, HUGE_VAL, 2))
+                                  .str())),
+                ElementsAre("1 2vs2 W 1000.00>?", "1 3vs3 W inf>1020.00"));
 }
 
 TEST(ReportRebuild, ReloadsThatWroteNoLine) {
