@@ -40,8 +40,9 @@ EQUIVALENTS = ROOT / "tests" / "mutants-equivalent.txt"
 # prefix that matches the file's path decides.
 COVERAGE = [
     ("report/serve/", r"^serve\.", ["vantrel_serve_tests", "vantrel-report"]),
-    ("report/outputs/", r"^(report|page)\.",
-     ["vantrel_report_tests", "vantrel_report_host_tests", "vantrel_page_tests"]),
+    ("report/outputs/", r"^(report|page|serve)\.",
+     ["vantrel_report_tests", "vantrel_report_host_tests", "vantrel_page_tests", "vantrel_serve_tests",
+      "vantrel-report"]),
     ("report/app/", r"^report\.", ["vantrel_report_tests", "vantrel_report_host_tests"]),
     ("report/", r"^(report|page|serve)\.",
      ["vantrel_report_tests", "vantrel_report_host_tests", "vantrel_page_tests", "vantrel_serve_tests",
@@ -207,7 +208,8 @@ def line_mutants(path, number, line, mask):
     stripped = code.strip()
     if (stripped.endswith(";") and not NOT_STATEMENTS.match(stripped) and not DECLARATION.match(stripped)
             and code.count("(") == code.count(")") and code.count("{") == code.count("}")
-            and line.strip() == stripped.rstrip() and not stripped.startswith(("}", ")", "{"))):
+            and line.strip() == stripped.rstrip() and not stripped.startswith(("}", ")", "{"))
+            and not stripped.endswith(("= delete;", "= default;"))):
         add(len(line) - len(line.lstrip()), line.strip(), "", "delete")
     return found
 

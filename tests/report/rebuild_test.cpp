@@ -148,6 +148,14 @@ TEST(ReportRebuild, MatchPollsEndAsTheirLinesSay) {
                                        .str());
     EXPECT_THAT(Describe(cancelled), ElementsAre("1 2vs2 W 1000.00>1010.00", "1 3vs3 L 900.00>?"));
     EXPECT_EQ(cancelled.stats.unpairedPollLines, 1u);
+    // A retry that failed ends the oldest pending poll: its rating, read later, pairs with nothing.
+    EXPECT_THAT(Describe(Read(LogText()
+                                  .Line(Won(true), 0)
+                                  .Line(Ended(1, 1, 0, 1000), 1)
+                                  .Line("Exception in CheckMMRUpdate: timed out", 1)
+                                  .Line(Rating(1010, 1000, 2))
+                                  .str())),
+                ElementsAre("1 2vs2 W 1000.00>?"));
     // A rating written as "inf" pairs with a match that started from "inf", and with no other.
     EXPECT_THAT(Describe(Read(LogText()
                                   .Line(Won(true), 0)
@@ -169,6 +177,28 @@ TEST(ReportRebuild, ReloadsThatWroteNoLine) {
                                        .Line(Ended(1, 1, 3, 1010))
                                        .str())),
                 ElementsAre(1, 2));
+    // Counts that only jump ahead (2-1, then 2-3: lines missing) stay in the session.
+    EXPECT_THAT(SessionOfEach(Read(LogText()
+                                       .Line(Won(true))
+                                       .Line(Ended(1, 2, 1, 1000))
+                                       .Line(Won(false))
+                                       .Line(Ended(1, 2, 3, 1010))
+                                       .str())),
+                ElementsAre(1, 1));
+    // Reloaded at 21:01:40 without a line: a first 3vs3 match, then the 2vs2 counts restart
+    // and begin a session; the start-up poll's late line dates the load before the 3vs3
+    // match, which moves into that session too.
+    const History back = Read(LogText()
+                                  .Line(Rating(700, 0, 0), 60)
+                                  .Line(Won(true), 0)
+                                  .Line(Ended(1, 1, 0, 1000), 50)  // 21:01:00
+                                  .Line(Won(true), 0)
+                                  .Line(Ended(2, 1, 0, 800), 20)  // 21:01:50
+                                  .Line(Won(true), 0)
+                                  .Line(Ended(1, 1, 0, 1010), 10)  // 21:02:10
+                                  .Line(Rating(760, 0, 40))          // 21:02:20: loaded at 21:01:40
+                                  .str());
+    EXPECT_THAT(SessionOfEach(back), ElementsAre(1, 2, 2));
     // Reloaded at 21:10:00 without a line: a mode's first match stamped in the load's own
     // second and a second one after it both move to the new session when the start-up
     // poll's late line arrives.

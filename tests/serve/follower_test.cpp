@@ -11,6 +11,9 @@
 #include <vector>
 
 #include "serve/follower.h"
+#include <nlohmann/json.hpp>
+
+#include "log_lines.h"
 #include "serve/live_history.h"
 #include "temp_dir.h"
 
@@ -123,6 +126,21 @@ TEST_F(FollowerTest, LiveHistoryFedInPiecesIsTheBatchOneWithOneEventEach) {
     const History batch = ReadHistory(whole);
     EXPECT_EQ(HistoryJson(live.history()), HistoryJson(batch));
     EXPECT_THAT(events, ElementsAre("session", "match", "rating", "match", "session", "match"));
+}
+
+// The texts served are made again when anything they show changed: a rating that arrives
+// alone, in a later look, too.
+TEST(LiveHistoryVersion, ARatingAloneMakesTheTextsAgain) {
+    LiveHistory live;
+    vtest::LogText log;
+    live.Feed(log.Line(vtest::Won(true), 0).Line(vtest::Ended(1, 1, 0, 1000), 3).Take());
+    live.TakeEvents();
+    const std::uint64_t before = live.version();
+    EXPECT_EQ(nlohmann::json::parse(*live.HistoryJsonText(1000))["matches"][0]["after"], nullptr);
+    live.Feed(log.Line(vtest::Rating(1010, 1000, 3)).Take());
+    ASSERT_EQ(live.TakeEvents().size(), 1u);
+    EXPECT_GT(live.version(), before);
+    EXPECT_EQ(nlohmann::json::parse(*live.HistoryJsonText(1000))["matches"][0]["after"], 1010.0);
 }
 
 }  // namespace

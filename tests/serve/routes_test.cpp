@@ -81,6 +81,8 @@ TEST(ServeRoutes, ListenAddresses) {
     EXPECT_EQ(port, 0);
     EXPECT_TRUE(ParseListenAddress("[::1]:80", address, port));
     EXPECT_EQ(address, "::1");
+    EXPECT_TRUE(ParseListenAddress("[FE80::F]:80", address, port));
+    EXPECT_EQ(address, "FE80::F");
     EXPECT_TRUE(ParseListenAddress("127.0.0.1:65535", address, port));
     EXPECT_EQ(port, 65535);
     for (const char* bad : {"9000", "127.0.0.1", "127.0.0.1:", "127.0.0.1:65536", "256.0.0.1:80", "host.lan:80",
