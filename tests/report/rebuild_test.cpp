@@ -148,6 +148,15 @@ TEST(ReportRebuild, MatchPollsEndAsTheirLinesSay) {
                                        .str());
     EXPECT_THAT(Describe(cancelled), ElementsAre("1 2vs2 W 1000.00>1010.00", "1 3vs3 L 900.00>?"));
     EXPECT_EQ(cancelled.stats.unpairedPollLines, 1u);
+    // A line that fits two polls of its starting rating goes to the one it is least late for.
+    EXPECT_THAT(Describe(Read(LogText()
+                                  .Line(Won(true), 0)
+                                  .Line(Ended(1, 1, 0, 1000), 1)
+                                  .Line(Won(true), 0)
+                                  .Line(Ended(2, 1, 0, 1000), 2)
+                                  .Line(Rating(1010, 1000, 2))  // 1 s late for the first, on time for the second
+                                  .str())),
+                ElementsAre("1 2vs2 W 1000.00>?", "1 3vs3 W 1000.00>1010.00"));
     // A retry that failed ends the oldest pending poll: its rating, read later, pairs with nothing.
     EXPECT_THAT(Describe(Read(LogText()
                                   .Line(Won(true), 0)
