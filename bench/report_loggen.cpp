@@ -7,63 +7,58 @@
 #include <cstdlib>
 #include <random>
 
-#include <fmt/format.h>
+#include <string>
 
 #include "history.h"
+#include "log_lines.h"
 
 int main(int argc, char** argv) {
     using namespace vantrel::report;
     const long matches = argc > 1 ? std::strtol(argv[1], nullptr, 10) : 1'000'000;
     std::mt19937 random(11);
-    fmt::memory_buffer out;
-    LocalSeconds now = ToLocalSeconds({2020, 1, 6, 19, 0, 0});
+    vtest::LogText log(ToLocalSeconds({2020, 1, 6, 19, 0, 0}));
     float ratings[kModeCount] = {700.0f, 1000.0f, 850.0f, 0.0f};
-    const auto line = [&](fmt::string_view format, const auto&... args) {
-        const CivilTime t = ToCivilTime(now);
-        fmt::format_to(std::back_inserter(out), "{:04d}-{:02d}-{:02d} {:02d}:{:02d}:{:02d} - ", t.year, t.month, t.day,
-                       t.hour, t.minute, t.second);
-        fmt::vformat_to(std::back_inserter(out), format, fmt::make_format_args(args...));
-        out.push_back('\n');
-        if (out.size() > (1 << 20)) {
-            std::fwrite(out.data(), 1, out.size(), stdout);
-            out.clear();
+    const auto line = [&](const std::string& message) {
+        log.Line(message, 0);
+        if (log.str().size() > (1 << 20)) {
+            const std::string text = log.Take();
+            std::fwrite(text.data(), 1, text.size(), stdout);
         }
     };
     long written = 0;
     while (written < matches) {
         // A session: 5 to 15 matches; its start-up poll finds the 1vs1 rating at once.
-        line("CheckMMRUpdate: mmr: {:.2f}, initialMMR: 0.00, count: 0", ratings[0]);
+        line(vtest::Rating(ratings[0], 0, 0));
         int wins[kModeCount] = {}, losses[kModeCount] = {};
         float delta[kModeCount] = {};
         ratings[3] = 0.0f;
         const int length = 5 + static_cast<int>(random() % 11);
         for (int i = 0; i < length && written < matches; ++i, ++written) {
-            now += 240 + static_cast<LocalSeconds>(random() % 240);
+            log.Wait(240 + static_cast<LocalSeconds>(random() % 240));
             if (random() % 3 == 0) line("OnMatchEnd: Server is null");
             const int mode = static_cast<int>(random() % kModeCount);
             const bool won = random() % 2 == 0;
             ++(won ? wins : losses)[mode];
-            line("OnMatchEnd: wonMatch: {:d}", won);
-            line("Match ended: ModeIndex: {:d}, Wins: {:d}, Losses: {:d}, Starting MMR: {:.2f}, Delta MMR: {:+06.2f}", mode,
-                 wins[mode], losses[mode], ratings[mode], delta[mode]);
+            line(vtest::Won(won));
+            line(vtest::Ended(mode, wins[mode], losses[mode], ratings[mode], delta[mode]));
             // The poll's line comes its count of seconds after the match, as the plug-in's
             // timer has it; a poll that gives up, after its fifth retry.
             const auto count = static_cast<int>(1 + random() % 5);
             if (random() % 10 == 0) {
-                now += 5;
-                line("Check MMR Update: maxRetries reached the limit (5)");
+                log.Wait(5);
+                line(vtest::kLimit5);
                 continue;
             }
-            now += count;
+            log.Wait(count);
             const float before = ratings[mode];
             const float after = mode == 3 && before == 0.0f ? 500.0f : before + (won ? 1.0f : -1.0f) * static_cast<float>(5 + random() % 10);
             if (before != 0.0f) delta[mode] += after - before;
             ratings[mode] = after;
-            line("CheckMMRUpdate: mmr: {:.2f}, initialMMR: {:.2f}, count: {:d}", after, before, count);
+            line(vtest::Rating(after, before, count));
         }
         // The next session: later that evening, or the next evening.
-        now += random() % 2 == 0 ? 1800 : 20 * 3600;
+        log.Wait(random() % 2 == 0 ? 1800 : 20 * 3600);
     }
-    std::fwrite(out.data(), 1, out.size(), stdout);
+    std::fwrite(log.str().data(), 1, log.str().size(), stdout);
     return std::ferror(stdout) ? 1 : 0;
 }

@@ -9,9 +9,7 @@
 #include <random>
 #include <string>
 
-#include <fmt/format.h>
-
-#include "calendar.h"
+#include "log_lines.h"
 #include "serve/live_history.h"
 
 namespace {
@@ -19,43 +17,30 @@ namespace {
 using namespace vantrel::report;
 using namespace vantrel::report::serve;
 
-// A log line as the plug-in writes it.
-void LogLine(std::string& out, LocalSeconds time, std::string_view message) {
-    out += FormatLocalTime(time);
-    out += " - ";
-    out += message;
-    out += "\r\n";
-}
-
-// One session of `perSession` matches after another, each match three lines.
+// Sessions of 20 matches, one after another, each match three lines.
 class LogWriter {
 public:
+    LogWriter() { log_.Crlf(); }
     std::string Matches(long count) {
-        std::string out;
         for (long i = 0; i < count; ++i) {
             if (n_ % 20 == 0) {
                 wins_ = 0;
-                Line(out, "CheckMMRUpdate: mmr: 1000.00, initialMMR: 0.00, count: 2");
+                log_.Line(vtest::Rating(1000, 0, 2), 0);
             }
             ++n_;
             ++wins_;
-            Line(out, "OnMatchEnd: wonMatch: 1");
-            Line(out, fmt::format("Match ended: ModeIndex: 1, Wins: {}, Losses: 0, Starting MMR: {:.2f}, Delta MMR: +00.00",
-                                  wins_, rating_));
-            seconds_ += 3;
-            Line(out, fmt::format("CheckMMRUpdate: mmr: {:.2f}, initialMMR: {:.2f}, count: 3", rating_ + 10, rating_));
+            log_.Line(vtest::Won(true), 0).Line(vtest::Ended(1, wins_, 0, rating_), 3);
+            log_.Line(vtest::Rating(rating_ + 10, rating_, 3), 300);
             rating_ = rating_ > 2000 ? 1000 : rating_ + 10;
-            seconds_ += 300;
         }
-        return out;
+        return log_.Take();
     }
 
 private:
-    void Line(std::string& out, std::string_view message) { LogLine(out, seconds_, message); }
+    vtest::LogText log_{1'700'000'000};
     long n_ = 0;
     int wins_ = 0;
     double rating_ = 1000;
-    LocalSeconds seconds_ = 1'700'000'000;
 };
 
 void BM_AppendOneMatch(benchmark::State& state) {
@@ -79,36 +64,31 @@ BENCHMARK(BM_AppendOneMatch)->Arg(10'000)->Arg(1'000'000)->Unit(benchmark::kMicr
 // 8 to 12 points; each mode a goal 300 points up.
 class EvenFormLog {
 public:
+    EvenFormLog() { log_.Crlf(); }
     std::string Matches(long count) {
-        std::string out;
         for (long i = 0; i < count; ++i, ++n_) {
             if (n_ % 10 == 0) {
                 for (int m = 0; m < 3; ++m) wins_[m] = losses_[m] = 0;
-                Line(out, fmt::format("CheckMMRUpdate: mmr: {:.2f}, initialMMR: 0.00, count: 0", rating_[0]));
+                log_.Line(vtest::Rating(rating_[0], 0, 0), 0);
             }
             const int mode = static_cast<int>(n_ % 3);
             const bool won = random_() % 2 == 0;
             const double change = (won ? 1 : -1) * (8 + static_cast<double>(random_() % 17) / 4);
             ++(won ? wins_ : losses_)[mode];
-            Line(out, won ? "OnMatchEnd: wonMatch: 1" : "OnMatchEnd: wonMatch: 0");
-            Line(out, fmt::format("Match ended: ModeIndex: {}, Wins: {}, Losses: {}, Starting MMR: {:.2f}, Delta MMR: +00.00",
-                                  mode, wins_[mode], losses_[mode], rating_[mode]));
-            Line(out, fmt::format("CheckMMRUpdate: mmr: {:.2f}, initialMMR: {:.2f}, count: 0", rating_[mode] + change,
-                                  rating_[mode]));
+            log_.Line(vtest::Won(won), 0).Line(vtest::Ended(mode, wins_[mode], losses_[mode], rating_[mode]), 0);
+            log_.Line(vtest::Rating(rating_[mode] + change, rating_[mode], 0), 300);
             rating_[mode] += change;
-            seconds_ += 300;
         }
-        return out;
+        return log_.Take();
     }
 
 private:
-    void Line(std::string& out, std::string_view message) { LogLine(out, seconds_, message); }
+    vtest::LogText log_{1'700'000'000};
     std::mt19937 random_{5};
     long n_ = 0;
     int wins_[3] = {};
     int losses_[3] = {};
     double rating_[3] = {1000, 1000, 1000};
-    LocalSeconds seconds_ = 1'700'000'000;
 };
 
 template <typename Ask>

@@ -8,6 +8,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "temp_dir.h"
+
 namespace vhost {
 namespace {
 
@@ -152,15 +154,9 @@ TEST_F(CvarTest, SavingKeepsSavedValuesNobodyRegistered) {
 
 class ConfigFileTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/vhost-config-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir = pattern;
-        path = dir / "config.cfg";
-    }
-    void TearDown() override { std::filesystem::remove_all(dir); }
     void WriteText(const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
-    std::filesystem::path dir, path;
+    const vtest::TempDir temp{"vhost-config"};
+    const std::filesystem::path dir = temp.path(), path = dir / "config.cfg";
 };
 
 TEST_F(ConfigFileTest, RoundTripKeepsAwkwardValues) {

@@ -5,6 +5,7 @@
 
 #include <fstream>
 
+#include "program.h"
 #include "run_host.h"
 
 namespace {
@@ -150,14 +151,10 @@ TEST(Program, CommandLineHelpVersionAndMistakes) {
 }
 
 TEST(Program, AMissingScriptIsAClearError) {
-    const std::string command = vtest::HostExecutable().string() + " --no-load /nonexistent/script.vsh 2>&1";
-    FILE* pipe = popen(command.c_str(), "r");
-    ASSERT_NE(pipe, nullptr);
-    char buffer[512] = {};
-    const std::size_t length = fread(buffer, 1, sizeof buffer - 1, pipe);
-    const int status = pclose(pipe);
-    EXPECT_THAT(std::string(buffer, length), HasSubstr("cannot open script /nonexistent/script.vsh"));
-    EXPECT_EQ(WEXITSTATUS(status), 1);
+    const vtest::ProgramRun run =
+        vtest::RunProgram({vtest::HostExecutable().string(), "--no-load", "/nonexistent/script.vsh"});
+    EXPECT_THAT(run.err, HasSubstr("cannot open script /nonexistent/script.vsh"));
+    EXPECT_EQ(run.exitCode, 1);
 }
 
 TEST(Program, WorkdirIsCreatedAndBecomesTheCurrentDirectory) {

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "run_host.h"
+#include "temp_dir.h"
 #include "text.h"
 
 namespace {
@@ -56,10 +57,9 @@ pid_t StartOnTerminal(const char* dir, std::initializer_list<const char*> args, 
 
 #if defined(VHOST_HAVE_LIBEDIT)
 TEST(PromptTest, UpArrowRecallsALineThatCanBeEditedBeforeItRuns) {
-    char dir[] = "/tmp/vantrel-prompt-test-XXXXXX";
-    ASSERT_NE(mkdtemp(dir), nullptr);
+    const vtest::TempDir dir("vantrel-prompt-test");
     int terminal = -1;
-    const pid_t child = StartOnTerminal(dir, {"--no-load"}, terminal);
+    const pid_t child = StartOnTerminal(dir.path().c_str(), {"--no-load"}, terminal);
     ASSERT_GE(child, 0);
     std::string shown = ReadFor(terminal, 1.0);
     const auto type = [&](const std::string& keys) {
@@ -75,7 +75,6 @@ TEST(PromptTest, UpArrowRecallsALineThatCanBeEditedBeforeItRuns) {
     int status = 0;
     waitpid(child, &status, 0);
     close(terminal);
-    std::filesystem::remove_all(dir);
 
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << shown;
     EXPECT_TRUE(std::regex_search(shown, std::regex("\nfirst\r?\n"))) << shown;
@@ -90,10 +89,9 @@ TEST(PromptTest, UpArrowRecallsALineThatCanBeEditedBeforeItRuns) {
 TEST(PromptTest, CtrlCAndSigtermEndTheSessionAsQuitDoes) {
     for (const int signal : {SIGINT, SIGTERM}) {
         SCOPED_TRACE(signal == SIGINT ? "Ctrl-C" : "SIGTERM");
-        char dir[] = "/tmp/vantrel-prompt-test-XXXXXX";
-        ASSERT_NE(mkdtemp(dir), nullptr);
+        const vtest::TempDir dir("vantrel-prompt-test");
         int terminal = -1;
-        const pid_t child = StartOnTerminal(dir, {"--plugin", PROBE_PLUGIN}, terminal);
+        const pid_t child = StartOnTerminal(dir.path().c_str(), {"--plugin", PROBE_PLUGIN}, terminal);
         ASSERT_GE(child, 0);
         std::string shown = ReadFor(terminal, 1.0);
         const std::string line = "set probe_value 7\r";
@@ -108,9 +106,8 @@ TEST(PromptTest, CtrlCAndSigtermEndTheSessionAsQuitDoes) {
         int status = 0;
         waitpid(child, &status, 0);
         close(terminal);
-        const std::string config = vtest::ReadFile(std::filesystem::path(dir) / "config.cfg");
-        const std::string unloaded = vtest::ReadFile(std::filesystem::path(dir) / "probe-unloaded.txt");
-        std::filesystem::remove_all(dir);
+        const std::string config = vtest::ReadFile(dir.path() / "config.cfg");
+        const std::string unloaded = vtest::ReadFile(dir.path() / "probe-unloaded.txt");
 
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 128 + signal) << shown;
         EXPECT_THAT(config, ::testing::HasSubstr("probe_value \"7\"")) << shown;

@@ -6,10 +6,6 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <cairo.h>
-#include <unistd.h>
-
-#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -21,7 +17,11 @@
 
 #include "outputs/html_report.h"
 #include "rebuild.h"
+#include "chromium.h"
+#include "png.h"
+#include "program.h"
 #include "run_host.h"
+#include "temp_dir.h"
 #include "text.h"
 
 namespace {
@@ -35,45 +35,31 @@ std::size_t Count(const std::string& text, const std::string& what) {
     return count;
 }
 
-fs::path FindChromium() {
-    if (const char* given = std::getenv("VANTREL_CHROMIUM"); given != nullptr && *given != '\0') return given;
-    const char* path = std::getenv("PATH");
-    std::istringstream dirs(path != nullptr ? path : "");
-    for (std::string dir; std::getline(dirs, dir, ':');) {
-        for (const char* name : {"chromium", "chromium-browser"}) {
-            const fs::path candidate = fs::path(dir) / name;
-            if (!dir.empty() && ::access(candidate.c_str(), X_OK) == 0) return candidate;
-        }
-    }
-    return {};
-}
-
 class BrowserTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        chromium_ = FindChromium();
+        chromium_ = vtest::FindChromium();
         if (chromium_.empty()) GTEST_SKIP() << "chromium is not installed (scripts/bootstrap.sh installs it)";
-        char pattern[] = "/tmp/vantrel-page-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir_ = pattern;
-    }
-    void TearDown() override {
-        if (!dir_.empty() && std::getenv("VANTREL_KEEP_TEST_DIRS") == nullptr) fs::remove_all(dir_);
     }
 
     // Runs Chromium headless on a file with a fresh profile and no name resolution, so
-    // nothing can reach the network; writes its network log to `netLog`.
-    int Chromium(const fs::path& page, const std::string& action, const fs::path& netLog, const fs::path& output) {
+    // nothing can reach the network; writes its network log to `netLog`, what it prints to
+    // `output`. Its exit status.
+    int Chromium(const fs::path& page, const std::vector<std::string>& action, const fs::path& netLog,
+                 const fs::path& output) {
         static int run = 0;
         const fs::path profile = dir_ / ("profile" + std::to_string(++run));
-        const std::string command =
-            "timeout 120 '" + chromium_.string() +
-            "' --headless --no-sandbox --disable-gpu --disable-quic --no-first-run --disable-background-networking"
-            " --disable-component-update --disable-sync --hide-scrollbars --force-device-scale-factor=1"
-            " --host-resolver-rules='MAP * ~NOTFOUND' --user-data-dir='" + profile.string() +
-            "' --log-net-log='" + netLog.string() + "' " + action + " 'file://" + page.string() + "' > '" +
-            output.string() + "' 2> '" + (dir_ / "chromium.err").string() + "'";
-        return std::system(command.c_str());
+        std::vector<std::string> argv{chromium_.string(), "--headless", "--no-sandbox", "--disable-gpu", "--disable-quic",
+                                      "--no-first-run", "--disable-background-networking", "--disable-component-update",
+                                      "--disable-sync", "--hide-scrollbars", "--force-device-scale-factor=1",
+                                      "--host-resolver-rules=MAP * ~NOTFOUND", "--user-data-dir=" + profile.string(),
+                                      "--log-net-log=" + netLog.string()};
+        argv.insert(argv.end(), action.begin(), action.end());
+        argv.push_back("file://" + page.string());
+        const vtest::ProgramRun browser = vtest::RunProgram(argv);
+        std::ofstream(output, std::ios::binary) << browser.out;
+        std::ofstream(dir_ / "chromium.err", std::ios::binary) << browser.err;
+        return browser.exitCode;
     }
 
     // The origins of the requests the page made: every request the network stack started on
@@ -89,7 +75,8 @@ protected:
     }
 
     fs::path chromium_;
-    fs::path dir_;
+    const vtest::TempDir temp_{"vantrel-page"};
+    const fs::path dir_ = temp_.path();
 };
 
 TEST_F(BrowserTest, TheWeeksPageShowsItsChartsAndSessionsAndLoadsNothing) {
@@ -119,7 +106,7 @@ TEST_F(BrowserTest, TheWeeksPageShowsItsChartsAndSessionsAndLoadsNothing) {
 
     // The DOM as the browser built it.
     const fs::path dom = dir_ / "dom.html", domNet = dir_ / "dom-net.json";
-    ASSERT_EQ(Chromium(page, "--dump-dom", domNet, dom), 0) << vtest::ReadFile(dir_ / "chromium.err");
+    ASSERT_EQ(Chromium(page, {"--dump-dom"}, domNet, dom), 0) << vtest::ReadFile(dir_ / "chromium.err");
     const std::string tree = vtest::ReadFile(dom);
     std::set<int> modesWithRatings;
     for (const Match& m : history.matches) {
@@ -134,15 +121,13 @@ TEST_F(BrowserTest, TheWeeksPageShowsItsChartsAndSessionsAndLoadsNothing) {
 
     // The screenshot: not blank, and each mode's line in its own colour.
     const fs::path shot = dir_ / "week.png";
-    ASSERT_EQ(Chromium(page, "--window-size=1100,4400 --screenshot='" + shot.string() + "'", dir_ / "shot-net.json",
+    ASSERT_EQ(Chromium(page, {"--window-size=1100,4400", "--screenshot=" + shot.string()}, dir_ / "shot-net.json",
                        dir_ / "shot.out"),
               0)
         << vtest::ReadFile(dir_ / "chromium.err");
-    cairo_surface_t* image = cairo_image_surface_create_from_png(shot.c_str());
-    ASSERT_EQ(cairo_surface_status(image), CAIRO_STATUS_SUCCESS) << shot;
-    const int width = cairo_image_surface_get_width(image), height = cairo_image_surface_get_height(image);
-    const int stride = cairo_image_surface_get_stride(image);
-    const unsigned char* pixels = cairo_image_surface_get_data(image);
+    const vtest::Png image(shot);
+    ASSERT_TRUE(image.ok()) << image.error();
+    const int width = image.width(), height = image.height();
     struct Colour {
         const char* mode;
         int r, g, b;
@@ -151,21 +136,17 @@ TEST_F(BrowserTest, TheWeeksPageShowsItsChartsAndSessionsAndLoadsNothing) {
     Colour lines[] = {{"1vs1", 0xff, 0x4f, 0x9a}, {"2vs2", 0x36, 0xd6, 0x7a}, {"3vs3", 0xf2, 0xf2, 0xf2},
                       {"Other", 0x8f, 0xa3, 0xff}};
     int background = 0;
-    std::set<std::uint32_t> distinct;
     for (int y = 0; y < height; ++y) {
-        const auto* row = reinterpret_cast<const std::uint32_t*>(pixels + y * stride);
         for (int x = 0; x < width; ++x) {
-            const int r = (row[x] >> 16) & 0xff, g = (row[x] >> 8) & 0xff, b = row[x] & 0xff;
-            if (r == 0x0e && g == 0x10 && b == 0x16) ++background;
-            if (distinct.size() < 4096) distinct.insert(row[x]);
+            const vtest::Rgba p = image.At(x, y);
+            if (p.r == 0x0e && p.g == 0x10 && p.b == 0x16) ++background;
             for (Colour& c : lines) {
-                if (std::abs(r - c.r) <= 3 && std::abs(g - c.g) <= 3 && std::abs(b - c.b) <= 3) ++c.found;
+                if (std::abs(p.r - c.r) <= 3 && std::abs(p.g - c.g) <= 3 && std::abs(p.b - c.b) <= 3) ++c.found;
             }
         }
     }
-    cairo_surface_destroy(image);
     EXPECT_LT(background, width * height * 9 / 10) << "the page looks blank";
-    EXPECT_GT(distinct.size(), 200u) << "too few colours for charts";
+    EXPECT_GT(image.DistinctColours(4096), 200u) << "too few colours for charts";
     for (const Colour& c : lines) {
         // Only the line and the points have the exact colour; the one "Other" point is small.
         EXPECT_GE(c.found, std::string(c.mode) == "Other" ? 8 : 400) << c.mode << "'s line is not on the screenshot";
@@ -264,7 +245,7 @@ TEST_F(BrowserTest, APageThatLoadsFromOutsideIsCaught) {
     const fs::path page = dir_ / "outside.html";
     std::ofstream(page) << "<!DOCTYPE html><html><body><img src=\"http://example.invalid/a.png\"></body></html>\n";
     const fs::path net = dir_ / "net.json";
-    ASSERT_EQ(Chromium(page, "--dump-dom", net, dir_ / "dom.html"), 0) << vtest::ReadFile(dir_ / "chromium.err");
+    ASSERT_EQ(Chromium(page, {"--dump-dom"}, net, dir_ / "dom.html"), 0) << vtest::ReadFile(dir_ / "chromium.err");
     EXPECT_THAT(PageRequestInitiators(net), ::testing::Not(::testing::IsEmpty()));
 }
 

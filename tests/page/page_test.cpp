@@ -10,6 +10,7 @@
 #include <random>
 #include <sstream>
 
+#include "calendar.h"
 #include "outputs/chart.h"
 #include "outputs/html_report.h"
 
@@ -94,6 +95,37 @@ TEST(AxisTicks, AreRoundAndInsideTheRange) {
     EXPECT_EQ(AxisTicks(1032.5, 1081.0, 5), (std::vector<double>{1040, 1050, 1060, 1070, 1080}));
     EXPECT_EQ(AxisTicks(1, 7, 8), (std::vector<double>{1, 2, 3, 4, 5, 6, 7}));
     EXPECT_TRUE(AxisTicks(5, 5, 5).empty());
+    EXPECT_EQ(AxisTicks(0, 100, 1), (std::vector<double>{0, 100}));
+}
+
+// Where the sessions change, a dashed line and the day above it; a small change up is
+// coloured as up.
+TEST(HtmlPage, SessionsAreMarkedAndDatedAndSmallChangesKeepTheirSign) {
+    const History history = MakeHistory(6, 1, 3, [](std::size_t i) { return 1000.0f + 0.5f * static_cast<float>(i); });
+    const std::string page = Page(history);
+    const std::size_t path = page.find("<path class=\"sess\" d=\"");
+    ASSERT_NE(path, std::string::npos);
+    EXPECT_EQ(Count(page.substr(path, page.find('"', path + 25) - path), "M"), 1u);  // one boundary
+    EXPECT_EQ(Count(page, ">" + FormatShortDay(history.matches[0].time) + "</text>"), 1u);  // one day
+    EXPECT_THAT(page, HasSubstr("<td class=\"up\">+0.50</td>"));
+}
+
+// SVG's y grows downwards: a rating that rises is drawn rising, from left to right.
+TEST(HtmlPage, AHigherRatingIsDrawnHigher) {
+    const std::string page = Page(MakeHistory(3, 1, 10, [](std::size_t i) { return 1000.0f + 40.0f * i; }));
+    const std::string marker = "<polyline class=\"line\" points=\"";
+    const std::size_t at = page.find(marker);
+    ASSERT_NE(at, std::string::npos);
+    std::istringstream points(page.substr(at + marker.size(), page.find('"', at + marker.size()) - at - marker.size()));
+    std::vector<std::pair<double, double>> xy;
+    double x = 0, y = 0;
+    char comma = 0;
+    while (points >> x >> comma >> y) xy.emplace_back(x, y);
+    ASSERT_EQ(xy.size(), 3u);
+    for (std::size_t i = 1; i < xy.size(); ++i) {
+        EXPECT_GT(xy[i].first, xy[i - 1].first);
+        EXPECT_LT(xy[i].second, xy[i - 1].second);
+    }
 }
 
 TEST(HtmlPage, EscapesTheSourceAndTitleAndLoadsNothingFromOutside) {

@@ -11,7 +11,6 @@
 //   text then stops with the tooltip.
 // - rows: how far the layout cursor moved. The title takes one text line and each check box
 //   or slider one frame line, so the distance says how many widgets were laid out.
-#include <cairo.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <imgui.h>
@@ -27,6 +26,7 @@
 #include "gui/settings_window.h"
 #include "core/host.h"
 #include "in_process_host.h"
+#include "png.h"
 
 namespace vhost {
 namespace {
@@ -294,40 +294,20 @@ TEST_F(PanelTest, PanelDrawsOnlyIntoTheContextItWasHanded) {
     EXPECT_EQ(host_->EscapedExceptions(), 0u);
 }
 
-// The share of pixels in a band of rows that are brighter than mid-grey.
-double BrightShare(const std::string& png, int top, int bottom, int& width, int& height) {
-    std::unique_ptr<cairo_surface_t, decltype(&cairo_surface_destroy)> surface(
-        cairo_image_surface_create_from_png(png.c_str()), &cairo_surface_destroy);
-    if (cairo_surface_status(surface.get()) != CAIRO_STATUS_SUCCESS) return -1.0;
-    width = cairo_image_surface_get_width(surface.get());
-    height = cairo_image_surface_get_height(surface.get());
-    const unsigned char* data = cairo_image_surface_get_data(surface.get());
-    const int stride = cairo_image_surface_get_stride(surface.get());
-    int bright = 0;
-    int all = 0;
-    for (int y = std::max(top, 0); y < std::min(bottom, height); ++y) {
-        const auto* row = reinterpret_cast<const std::uint32_t*>(data + y * stride);
-        for (int x = 0; x < width; ++x, ++all) {
-            if (((row[x] >> 16) & 0xFF) > 128) ++bright;
-        }
-    }
-    return all == 0 ? 0.0 : static_cast<double>(bright) / all;
-}
-
 TEST_F(PanelTest, MenuCommandOpensTheTabAndItsPictureShowsThePanel) {
     StartHost();
     EXPECT_EQ(Run("vantrel_show_menu"), "menu \"vantrel\" opened\n");
     EXPECT_EQ(Run("settings panel.png"),
               "settings window: open, tab \"Vantrel\"; tabs: \"Vantrel\"\nsettings written to panel.png\n");
     const PanelView view = Frame();
-    int width = 0;
-    int height = 0;
+    const vtest::Png picture(dir_ / "panel.png");
+    ASSERT_TRUE(picture.ok()) << picture.error();
     const int top = static_cast<int>(view.origin.y);
     const int bottom = static_cast<int>(view.origin.y + view.height);
-    EXPECT_GT(BrightShare((dir_ / "panel.png").string(), top, bottom, width, height), 0.01);
-    EXPECT_EQ(width, 640);
-    EXPECT_EQ(height, 360);
-    EXPECT_EQ(BrightShare((dir_ / "panel.png").string(), bottom + 10, height - 10, width, height), 0.0)
+    EXPECT_GT(picture.BrightShare(0, top, picture.width(), bottom), 0.01);
+    EXPECT_EQ(picture.width(), 640);
+    EXPECT_EQ(picture.height(), 360);
+    EXPECT_EQ(picture.BrightShare(0, bottom + 10, picture.width(), picture.height() - 10), 0.0)
         << "nothing below the panel";
 }
 

@@ -73,21 +73,15 @@ void FakeHost::RunTimers() {
     for (auto& timer : due) timer(&timerGame_);
 }
 
-std::string FakeHost::Cvar(const std::string& name) const {
-    for (const auto& v : variables)
-        if (v.name == name) return v.value;
-    return "<unregistered>";
+std::string FakeHost::Cvar(const std::string& name) {
+    const vhost::ConsoleVariable* v = cvars.Find(name);
+    return v != nullptr ? v->value : "<unregistered>";
 }
 void FakeHost::SetCvar(const std::string& name, const std::string& value) {
-    for (auto& v : variables)
-        if (v.name == name) Store(v, value);
+    std::string error;
+    if (vhost::ConsoleVariable* v = cvars.Find(name)) cvars.Set(*v, value, error);
 }
-void FakeHost::Store(Variable& v, std::string value) {
-    v.value = std::move(value);
-    const float number = std::strtof(v.value.c_str(), nullptr);
-    for (auto& b : v.bools) *b = number != 0.0f;
-    for (auto& f : v.floats) *f = number;
-}
+vhost::ConsoleVariable* FakeHost::Variable(pluginsdk::Handle h) { return cvars.FindHandle(h); }
 
 void FakeHost::HookEvent(pluginsdk::Handle, const std::string& name, pluginsdk::EventCallback cb) {
     Enter("HookEvent");
@@ -150,13 +144,12 @@ pluginsdk::Handle FakeHost::registerCvar(pluginsdk::Handle, const pluginsdk::CVa
     Enter("registerCvar");
     ops.push_back(fmt::format("registerCvar {} \"{}\" \"{}\" {:d} {:d} {} {:d} {} {:d}", d.name, d.defaultValue,
                               d.description, d.searchable, d.hasMin, d.min, d.hasMax, d.max, d.saveToConfig));
-    variables.push_back({d.name, d.defaultValue, {}, {}});
-    return variables.size();
+    std::string warning;
+    return cvars.Register(pluginsdk::Handle{1}, d, warning).handle;
 }
 pluginsdk::Handle FakeHost::getCvar(pluginsdk::Handle, const std::string& name) {
-    for (std::size_t i = 0; i < variables.size(); ++i)
-        if (variables[i].name == name) return i + 1;
-    return 0;
+    const vhost::ConsoleVariable* v = cvars.Find(name);
+    return v != nullptr ? v->handle : 0;
 }
 void FakeHost::registerNotifier(pluginsdk::Handle, const std::string& name, pluginsdk::NotifierCallback cb,
                                 const std::string& description, unsigned char permissions) {
@@ -167,23 +160,31 @@ void FakeHost::registerNotifier(pluginsdk::Handle, const std::string& name, plug
 void FakeHost::executeCommand(pluginsdk::Handle, const std::string& command, bool log) {
     executed.push_back(fmt::format("{} log={:d}", command, log));
 }
-bool FakeHost::CVarIsValid(pluginsdk::Handle h) { return h != 0 && h <= variables.size(); }
+bool FakeHost::CVarIsValid(pluginsdk::Handle h) { return cvars.FindHandle(h) != nullptr; }
+// As the host: a handle that names no variable is ignored, and reads as nothing.
 void FakeHost::bindTo(pluginsdk::Handle h, std::shared_ptr<bool> value) {
-    ops.push_back("bindTo " + variables.at(h - 1).name);
-    variables.at(h - 1).bools.push_back(value);
-    Store(variables.at(h - 1), variables.at(h - 1).value);
+    if (vhost::ConsoleVariable* v = Variable(h)) {
+        ops.push_back("bindTo " + v->definition.name);
+        cvars.Bind(*v, std::move(value));
+    }
 }
 void FakeHost::bindTo(pluginsdk::Handle h, std::shared_ptr<float> value) {
-    ops.push_back("bindTo " + variables.at(h - 1).name);
-    variables.at(h - 1).floats.push_back(value);
-    Store(variables.at(h - 1), variables.at(h - 1).value);
+    if (vhost::ConsoleVariable* v = Variable(h)) {
+        ops.push_back("bindTo " + v->definition.name);
+        cvars.Bind(*v, std::move(value));
+    }
 }
-bool FakeHost::getBoolValue(pluginsdk::Handle h) { return std::strtof(variables.at(h - 1).value.c_str(), nullptr) != 0; }
-int FakeHost::getIntValue(pluginsdk::Handle h) { return std::atoi(variables.at(h - 1).value.c_str()); }
-float FakeHost::getFloatValue(pluginsdk::Handle h) { return std::strtof(variables.at(h - 1).value.c_str(), nullptr); }
-std::string FakeHost::getStringValue(pluginsdk::Handle h) { return variables.at(h - 1).value; }
-void FakeHost::setValue(pluginsdk::Handle h, int value) { Store(variables.at(h - 1), std::to_string(value)); }
-void FakeHost::setValue(pluginsdk::Handle h, float value) { Store(variables.at(h - 1), fmt::format("{}", value)); }
-void FakeHost::setValue(pluginsdk::Handle h, const std::string& value) { Store(variables.at(h - 1), value); }
+bool FakeHost::getBoolValue(pluginsdk::Handle h) { return Variable(h) != nullptr && vhost::CvarRegistry::BoolValue(*Variable(h)); }
+int FakeHost::getIntValue(pluginsdk::Handle h) { return Variable(h) != nullptr ? vhost::CvarRegistry::IntValue(*Variable(h)) : 0; }
+float FakeHost::getFloatValue(pluginsdk::Handle h) {
+    return Variable(h) != nullptr ? vhost::CvarRegistry::FloatValue(*Variable(h)) : 0.0f;
+}
+std::string FakeHost::getStringValue(pluginsdk::Handle h) { return Variable(h) != nullptr ? Variable(h)->value : ""; }
+void FakeHost::setValue(pluginsdk::Handle h, int value) { setValue(h, std::to_string(value)); }
+void FakeHost::setValue(pluginsdk::Handle h, float value) { setValue(h, vhost::FormatNumber(value)); }
+void FakeHost::setValue(pluginsdk::Handle h, const std::string& value) {
+    std::string error;
+    if (vhost::ConsoleVariable* v = Variable(h)) cvars.Set(*v, value, error);
+}
 
 }  // namespace vtest

@@ -1,6 +1,8 @@
 // A minimal in-process host for driving the plug-in's code directly: it records every
-// SDK call in order, draws frames on the host's trace canvas, answers ratings from a table, keeps console variables with their
-// bindings, and holds hooks, drawables and timers for the test to fire.
+// SDK call in order, draws frames on the host's trace canvas, answers ratings from a table,
+// keeps console variables in the host's own registry (limits clamp, numbers are written as
+// the host writes them, bindings follow), and holds hooks, drawables and timers for the
+// test to fire.
 #pragma once
 
 #include <map>
@@ -13,6 +15,7 @@
 #include <pluginsdk/pluginsdk.h>
 
 #include "Vantrel.h"
+#include "cvars.h"
 
 namespace vtest {
 
@@ -47,8 +50,8 @@ public:
     void DrawFrame(pluginsdk::CanvasBackend& canvas);
     void RunTimers();                      // fires the timers pending now (not those they set)
     std::size_t PendingTimers() const { return timers.size(); }
-    std::string Cvar(const std::string& name) const;
-    void SetCvar(const std::string& name, const std::string& value);
+    std::string Cvar(const std::string& name);  // "<unregistered>" for a name never registered
+    void SetCvar(const std::string& name, const std::string& value);  // as the console's `set`
 
     // Backend.
     void HookEvent(pluginsdk::Handle, const std::string&, pluginsdk::EventCallback) override;
@@ -85,18 +88,13 @@ public:
     void setValue(pluginsdk::Handle, float) override;
     void setValue(pluginsdk::Handle, const std::string&) override;
 
-    struct Variable {
-        std::string name, value;
-        std::vector<std::shared_ptr<bool>> bools;
-        std::vector<std::shared_ptr<float>> floats;
-    };
-    std::vector<Variable> variables;  // handle = index + 1
+    vhost::CvarRegistry cvars;
     std::vector<std::string> executed;
     std::map<std::string, pluginsdk::NotifierCallback> commands;
 
 private:
     void Enter(const char* op);
-    void Store(Variable& v, std::string value);
+    vhost::ConsoleVariable* Variable(pluginsdk::Handle h);
 
     std::shared_ptr<BakkesModPlugin> share_;
     Vantrel* plugin_ = nullptr;

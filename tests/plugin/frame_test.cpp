@@ -150,7 +150,7 @@ TEST_F(StartUp, FailedRatingQueryLeavesNothingRegistered) {
     host.rating = {{10, 1000.0f}};
     host.throwIn = "GetPlayerMMR";
     Vantrel& plugin = host.Load();
-    EXPECT_TRUE(host.variables.empty());
+    EXPECT_TRUE(host.cvars.Variables().empty());
     EXPECT_TRUE(host.commands.empty());
     EXPECT_EQ(host.DrawFrame(), std::vector<std::string>{});
     EXPECT_EQ(host.PendingTimers(), 0u);
@@ -163,7 +163,7 @@ TEST_F(StartUp, FailedRatingQueryLeavesNothingRegistered) {
 TEST_F(StartUp, FailedRegistrationKeepsWhatWasRegistered) {
     host.throwIn = "registerNotifier";
     host.Load();
-    EXPECT_EQ(host.variables.size(), 4u);
+    EXPECT_EQ(host.cvars.Variables().size(), 4u);
     EXPECT_TRUE(host.commands.empty());
     EXPECT_EQ(host.DrawFrame(), std::vector<std::string>{});
     EXPECT_EQ(LogMessages(), std::vector<std::string>{"OnLoad Exception: injected fault in registerNotifier"});
@@ -192,7 +192,7 @@ TEST_F(StartUp, UnloadClosesTheLogAndRemovesOnlyTheDrawable) {
     EXPECT_FALSE(plugin.logFile.is_open());
     plugin.Log("after unload");
     EXPECT_TRUE(LogMessages().empty() || LogMessages().back() != "after unload");
-    EXPECT_EQ(host.variables.size(), 4u);
+    EXPECT_EQ(host.cvars.Variables().size(), 4u);
 }
 
 TEST_F(StartUp, ExistingLogIsKeptAndAppendedTo) {

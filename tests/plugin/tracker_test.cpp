@@ -1,5 +1,6 @@
-// Match results and the rating poll, driven in-process. The host's end-to-end tests
-// play the same through the real module and its log file.
+// Match results and the rating poll, driven in-process: the plug-in's rules, each asserted
+// here. The end-to-end tests (tests/e2e) keep what only the real host can show: its
+// commands and timers reaching the module, faults at load, polls outliving an unload.
 #include <limits>
 
 #include "plugin_fixture.h"
@@ -139,7 +140,14 @@ TEST_F(Tracker, NonFiniteReadingsAreNotRatings) {
     for (int i = 0; i < 6; ++i) host.RunTimers();
     EXPECT_FLOAT_EQ(plugin.deltaMMR[1], 20.0f);
     EXPECT_EQ(plugin.mmr[1], 1020.5f);
-    EXPECT_EQ(MessagesAfterStart().back(), "Check MMR Update: maxRetries reached the limit (5)");
+    EXPECT_EQ(MessagesAfterStart(), (std::vector<std::string>{
+        "OnMatchEnd: wonMatch: 1",
+        "Match ended: ModeIndex: 1, Wins: 1, Losses: 0, Starting MMR: 1000.50, Delta MMR: +00.00",
+        "CheckMMRUpdate: mmr: 1020.50, initialMMR: 1000.50, count: 2",
+        "OnMatchEnd: wonMatch: 1",
+        "Match ended: ModeIndex: 1, Wins: 2, Losses: 0, Starting MMR: 1020.50, Delta MMR: +20.00",
+        "Check MMR Update: maxRetries reached the limit (5)",
+    }));
 }
 
 TEST_F(Tracker, FirstReadingFromNoRatingIsRecordedNotAdded) {

@@ -20,18 +20,10 @@ using vtest::LogText;
 using vtest::Read;
 using ::testing::ElementsAre;
 
-// "session mode result before>after" per match, with "?" for an unknown rating after.
-std::vector<std::string> Describe(const History& history) {
-    std::vector<std::string> out;
-    for (const Match& m : history.matches) {
-        out.push_back(fmt::format("{} {} {} {:.2f}>{}", m.session + 1, kModeLabels[m.mode], m.won ? "W" : "L", m.before,
-                                  m.after ? fmt::format("{:.2f}", *m.after) : "?"));
-    }
-    return out;
-}
-
-const std::string kLimit5 = "Check MMR Update: maxRetries reached the limit (5)";
-const std::string kLimit120 = "Check MMR Update: maxRetries reached the limit (120)";
+using vtest::Describe;
+using vtest::kLimit120;
+using vtest::kLimit5;
+using vtest::SessionOfEach;
 
 TEST(ReportReader, ExampleLogsGiveTheirKnownHistories) {
     const History evening = Read(vtest::ExampleLog("evening"));
@@ -129,6 +121,12 @@ TEST(ReportReader, LineEndingsCutsAndGarbageLoseNoGoodLine) {
     EXPECT_EQ(parsed.wins, 2147483647);
     EXPECT_FALSE(ParseLogLine("2024-03-05 21:00:00 - Match ended: ModeIndex: 1, Wins: 2147483648, Losses: 0, "
                               "Starting MMR: 1.00, Delta MMR: 0.00", parsed));
+    // A match line damaged after its rating, or cut inside its summed change, is no match.
+    for (const char* end : {"1.00x", "1.00, Delta MMR: "}) {
+        EXPECT_FALSE(ParseLogLine(std::string("2024-03-05 21:00:00 - Match ended: ModeIndex: 1, Wins: 1, Losses: 0, "
+                                              "Starting MMR: ") + end, parsed))
+            << end;
+    }
     EXPECT_TRUE(ParseLogLine("2024-03-05 21:00:00 - Check MMR Update: maxRetries reached the limit "
                              "(-9223372036854775808)", parsed));
     EXPECT_EQ(parsed.limit, std::numeric_limits<std::int64_t>::min());
@@ -261,9 +259,7 @@ TEST(ReportReader, CountsDecideSessionsWhenLoadsLeftNoLine) {
                                      .Line(Ended(1, 4, 3, 1030))
                                      .Line(Ended(1, 2, 2, 1040))  // went down: another object, its first lines missing
                                      .str());
-    std::vector<std::uint32_t> sessions;
-    for (const Match& m : history.matches) sessions.push_back(m.session + 1);
-    EXPECT_THAT(sessions, ElementsAre(1, 1, 1, 1, 2, 2, 2, 3));
+    EXPECT_THAT(SessionOfEach(history), ElementsAre(1, 1, 1, 1, 2, 2, 2, 3));
     EXPECT_FALSE(history.sessions[1].loadSeen);
     // No result line before a match: the counts' growth gives it.
     EXPECT_EQ(Describe(history)[5], "2 2vs2 W 1030.00>?");
@@ -360,9 +356,7 @@ TEST(ReportReader, ALateStartupLineDatesItsLoad) {
                                      .Line(Ended(0, 1, 0, 700), 19)
                                      .Line(Rating(760, 0, 30))
                                      .str());
-    std::vector<std::uint32_t> sessions;
-    for (const Match& m : history.matches) sessions.push_back(m.session + 1);
-    EXPECT_THAT(sessions, ElementsAre(1, 2, 2, 3, 3));
+    EXPECT_THAT(SessionOfEach(history), ElementsAre(1, 2, 2, 3, 3));
     ASSERT_EQ(history.sessions.size(), 3u);
     EXPECT_FALSE(history.sessions[1].loadSeen);
     EXPECT_TRUE(history.sessions[2].loadSeen);
@@ -380,9 +374,7 @@ TEST(ReportReader, CountsThatStartAgainOrARatingForgottenMarkAReloadThatWroteNoL
                                          .Line(Won(!won))
                                          .Line(Ended(1, 1, 1, 1000))
                                          .str());
-        std::vector<std::uint32_t> sessions;
-        for (const Match& m : history.matches) sessions.push_back(m.session + 1);
-        EXPECT_THAT(sessions, ElementsAre(1, 2, 2)) << won;
+        EXPECT_THAT(SessionOfEach(history), ElementsAre(1, 2, 2)) << won;
         EXPECT_FALSE(history.sessions[1].loadSeen);
     }
     // A first 1vs1 match from 0.00 after the start-up line read the 1vs1 rating: the object

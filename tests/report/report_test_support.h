@@ -1,4 +1,5 @@
-// Building logs for the report's tests: messages with time stamps in front.
+// What the report's tests share beyond the support library: the examples' logs, and
+// histories read, described and compared.
 #pragma once
 
 #include <sstream>
@@ -8,42 +9,28 @@
 #include <fmt/format.h>
 #include <gtest/gtest.h>
 
+#include "log_lines.h"
 #include "rebuild.h"
 #include "text.h"
 
 namespace vtest {
 
-// A log written line by line, the clock advancing as asked.
-class LogText {
-public:
-    explicit LogText(vantrel::report::LocalSeconds start = vantrel::report::ToLocalSeconds({2024, 3, 5, 21, 0, 0}))
-        : time_(start) {}
+// "session mode result before>after" per match, with "?" for an unknown rating after.
+inline std::vector<std::string> Describe(const vantrel::report::History& history) {
+    std::vector<std::string> out;
+    for (const vantrel::report::Match& m : history.matches) {
+        out.push_back(fmt::format("{} {} {} {:.2f}>{}", m.session + 1, vantrel::report::kModeLabels[m.mode],
+                                  m.won ? "W" : "L", m.before, m.after ? fmt::format("{:.2f}", *m.after) : "?"));
+    }
+    return out;
+}
 
-    // One line stamped at the current time, then the clock moves on by `advance` seconds.
-    LogText& Line(const std::string& message, vantrel::report::LocalSeconds advance = 1) {
-        text_ += vantrel::report::FormatLocalTime(time_) + " - " + message + eol_;
-        time_ += advance;
-        return *this;
-    }
-    LogText& Raw(const std::string& bytes) {
-        text_ += bytes;
-        return *this;
-    }
-    LogText& Wait(vantrel::report::LocalSeconds seconds) {
-        time_ += seconds;
-        return *this;
-    }
-    LogText& Crlf() {
-        eol_ = "\r\n";
-        return *this;
-    }
-    const std::string& str() const { return text_; }
-
-private:
-    vantrel::report::LocalSeconds time_;
-    std::string eol_ = "\n";
-    std::string text_;
-};
+// Each match's session, counted from 1.
+inline std::vector<std::uint32_t> SessionOfEach(const vantrel::report::History& history) {
+    std::vector<std::uint32_t> sessions;
+    for (const vantrel::report::Match& m : history.matches) sessions.push_back(m.session + 1);
+    return sessions;
+}
 
 inline vantrel::report::History Read(const std::string& text) {
     std::istringstream in(text);
@@ -100,16 +87,6 @@ inline void ExpectSameHistory(const vantrel::report::History& a, const vantrel::
     EXPECT_TRUE(s.lines == t.lines && s.logLines == t.logLines && s.continuationLines == t.continuationLines &&
                 s.unpairedPollLines == t.unpairedPollLines && s.unreadable == t.unreadable &&
                 s.firstUnreadableLine == t.firstUnreadableLine);
-}
-
-// The plug-in's log messages, as it formats them.
-inline std::string Ended(int mode, int wins, int losses, double start) {
-    return fmt::format("Match ended: ModeIndex: {}, Wins: {}, Losses: {}, Starting MMR: {:.2f}, Delta MMR: +00.00", mode,
-                       wins, losses, start);
-}
-inline std::string Won(bool won) { return fmt::format("OnMatchEnd: wonMatch: {:d}", won); }
-inline std::string Rating(double mmr, double initial, int count) {
-    return fmt::format("CheckMMRUpdate: mmr: {:.2f}, initialMMR: {:.2f}, count: {}", mmr, initial, count);
 }
 
 }  // namespace vtest

@@ -14,6 +14,7 @@ from pathlib import Path
 
 sys.path.insert(0, os.path.dirname(__file__))
 from serve_support import Serve  # noqa: E402
+from vtest import find_chromium  # noqa: E402  (on the path through serve_support)
 
 try:
     import cdp
@@ -23,7 +24,7 @@ except ImportError:  # python3-websocket missing
 HOST = os.environ.get("VANTREL_HOST", "vantrel-host")
 
 
-@unittest.skipIf(cdp is None or not cdp.find_chromium(), "chromium or python3-websocket is not installed")
+@unittest.skipIf(cdp is None or not find_chromium(), "chromium or python3-websocket is not installed")
 class LivePagesTest(unittest.TestCase):
     def setUp(self):
         self.dir = tempfile.TemporaryDirectory(prefix="vantrel-live-")
@@ -33,7 +34,7 @@ class LivePagesTest(unittest.TestCase):
                                      stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
         self.play("mmr 10 757 rank 12 0\nmmr 11 1000.5 rank 15 0\nmmr 13 850 rank 13 1\nunload\nload\nwait 5")
         self.serve = Serve(self.log)
-        self.browser = cdp.Chromium(cdp.find_chromium())
+        self.browser = cdp.Chromium(find_chromium())
 
     def tearDown(self):
         self.browser.close()
@@ -78,9 +79,11 @@ class LivePagesTest(unittest.TestCase):
             took_overlay = overlay.wait_for(cell, 2 - (time.time() - seen))
             self.assertIsNotNone(took_page, "the page did not show the match within 2 s")
             self.assertIsNotNone(took_overlay, "the overlay did not show the match within 2 s")
+            change = f"(document.querySelector('tr[data-mode=\"2vs2\"] .change') || {{}}).textContent"
+            if played == 1:  # no change known yet: a dash
+                self.assertEqual(overlay.eval(change), "\u2013")
             # The rating found 3 s later changes the overlay's figures too.
             self.play(f"mmr 11 {rating} rank 15 1 after 3\nwait 6")
-            change = f"(document.querySelector('tr[data-mode=\"2vs2\"] .change') || {{}}).textContent"
             self.assertTrue(overlay.wait_for(f"{change} === '{shown}'", 5), overlay.eval(change))
         self.assertEqual(page.eval("window.vantrelMarker"), 1)
         self.assertEqual(overlay.eval("window.vantrelMarker"), 1)

@@ -3,7 +3,6 @@ pictures read without any imaging library."""
 import json
 import os
 import re
-import shutil
 import signal
 import struct
 import subprocess
@@ -14,11 +13,6 @@ import urllib.request
 import zlib
 
 import websocket
-
-
-def find_chromium():
-    given = os.environ.get("VANTREL_CHROMIUM")
-    return given or shutil.which("chromium") or shutil.which("chromium-browser")
 
 
 class Chromium:

@@ -4,8 +4,6 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -13,8 +11,12 @@
 #include <vector>
 
 #include "serve/follower.h"
+#include <nlohmann/json.hpp>
+
+#include "log_lines.h"
 #include "outputs/insights_json.h"
 #include "serve/live_history.h"
+#include "temp_dir.h"
 
 namespace {
 
@@ -25,14 +27,6 @@ using ::testing::ElementsAre;
 
 class FollowerTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/vantrel-follow-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir_ = pattern;
-        path_ = dir_ / "VantrelLog.txt";
-    }
-    void TearDown() override { fs::remove_all(dir_); }
-
     void Append(const std::string& bytes) {
         std::ofstream(path_, std::ios::binary | std::ios::app) << bytes;
     }
@@ -46,8 +40,9 @@ protected:
                 }};
     }
 
-    fs::path dir_;
-    fs::path path_;
+    const vtest::TempDir temp_{"vantrel-follow"};
+    const fs::path dir_ = temp_.path();
+    const fs::path path_ = dir_ / "VantrelLog.txt";
     std::vector<std::string> said_;
 };
 
@@ -88,6 +83,19 @@ TEST_F(FollowerTest, StartsOverWhenTheFileIsCutShortReplacedOrDeleted) {
     follower.Poll();
     EXPECT_THAT(said_, ElementsAre("+first file\n", "truncated", "restart", "+again\n", "replaced", "restart",
                                    "+second file\n", "+more\n", "gone", "replaced", "restart", "+third file\n"));
+}
+
+// The log's folder taken away and a file put in its place: the log is gone too.
+TEST_F(FollowerTest, AFolderReplacedByAFileTakesTheLogWithIt) {
+    const fs::path folder = dir_ / "game";
+    fs::create_directory(folder);
+    std::ofstream(folder / "VantrelLog.txt", std::ios::binary) << "line\n";
+    LogFollower follower(folder / "VantrelLog.txt", Record());
+    follower.Poll();
+    fs::remove_all(folder);
+    std::ofstream(folder, std::ios::binary) << "not a folder\n";
+    follower.Poll();
+    EXPECT_THAT(said_, ElementsAre("+line\n", "gone"));
 }
 
 // The live history fed through the follower, a few bytes at a time, ends as the batch
@@ -134,6 +142,21 @@ TEST_F(FollowerTest, LiveHistoryFedInPiecesIsTheBatchOneWithOneEventEach) {
     follower.Poll();
     live.TakeEvents();
     EXPECT_THAT(*live.InsightsJsonText(), ::testing::HasSubstr("\"goal\":{\"basis\":2}"));
+}
+
+// The texts served are made again when anything they show changed: a rating that arrives
+// alone, in a later look, too.
+TEST(LiveHistoryVersion, ARatingAloneMakesTheTextsAgain) {
+    LiveHistory live;
+    vtest::LogText log;
+    live.Feed(log.Line(vtest::Won(true), 0).Line(vtest::Ended(1, 1, 0, 1000), 3).Take());
+    live.TakeEvents();
+    const std::uint64_t before = live.version();
+    EXPECT_EQ(nlohmann::json::parse(*live.HistoryJsonText(1000))["matches"][0]["after"], nullptr);
+    live.Feed(log.Line(vtest::Rating(1010, 1000, 3)).Take());
+    ASSERT_EQ(live.TakeEvents().size(), 1u);
+    EXPECT_GT(live.version(), before);
+    EXPECT_EQ(nlohmann::json::parse(*live.HistoryJsonText(1000))["matches"][0]["after"], 1010.0);
 }
 
 }  // namespace

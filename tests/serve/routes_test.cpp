@@ -4,6 +4,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <filesystem>
 #include <limits>
 #include <random>
 #include <sstream>
@@ -13,7 +16,10 @@
 #include "outputs/json.h"
 #include "rebuild.h"
 #include "serve/obs_text.h"
+#include "serve/pages.h"
 #include "serve/routes.h"
+#include "temp_dir.h"
+#include "text.h"
 
 namespace {
 
@@ -38,6 +44,12 @@ TEST(ServeRoutes, OnlyOurOwnHostNamesWithThePortAreAnswered) {
     EXPECT_FALSE(any.Allows("media-pc.lan:9000"));
     EXPECT_FALSE(any.Allows("1.2.3.4.5:9000"));
     EXPECT_TRUE(HostCheck("::1", 80).Allows("[::1]:80"));
+    const HostCheck anyV6("::", 9000);
+    EXPECT_TRUE(anyV6.Allows("[fe80::1]:9000"));
+    EXPECT_TRUE(anyV6.Allows("[fe80::9]:9000"));
+    EXPECT_FALSE(anyV6.Allows("[fe80::1z]:9000"));
+    EXPECT_TRUE(anyV6.Allows("192.168.1.5:9000"));
+    EXPECT_FALSE(anyV6.Allows("media-pc.lan:9000"));
 }
 
 TEST(ServeRoutes, FixedPathsGetAndHeadOnly) {
@@ -72,8 +84,12 @@ TEST(ServeRoutes, ListenAddresses) {
     EXPECT_EQ(port, 0);
     EXPECT_TRUE(ParseListenAddress("[::1]:80", address, port));
     EXPECT_EQ(address, "::1");
+    EXPECT_TRUE(ParseListenAddress("[FE80::F]:80", address, port));
+    EXPECT_EQ(address, "FE80::F");
+    EXPECT_TRUE(ParseListenAddress("127.0.0.1:65535", address, port));
+    EXPECT_EQ(port, 65535);
     for (const char* bad : {"9000", "127.0.0.1", "127.0.0.1:", "127.0.0.1:65536", "256.0.0.1:80", "host.lan:80",
-                            "::1:80", "127.0.0.1:-1", ":80"}) {
+                            "::1:80", "127.0.0.1:-1", ":80", "1..2.3:80", "0255.0.0.1:80", "[::1z]:80"}) {
         EXPECT_FALSE(ParseListenAddress(bad, address, port)) << bad;
     }
     EXPECT_TRUE(IsLoopback("127.0.0.1"));
@@ -168,6 +184,66 @@ TEST(ServeJson, TextsAreTheDumpsOfTheirValues) {
     }
     const std::string text = HistoryJson(history);
     EXPECT_EQ(nlohmann::ordered_json::parse(text).dump(), text);
+}
+
+TEST(ServeJson, TheSessionAtAGlanceHasNoChangeWhereNoneIsKnown) {
+    std::istringstream in(std::string(kLog) +
+                          "2026-12-07 21:12:00 - OnMatchEnd: wonMatch: 0\n"
+                          "2026-12-07 21:12:00 - Match ended: ModeIndex: 2, Wins: 0, Losses: 1, Starting MMR: 850.00, "
+                          "Delta MMR: +00.00\n");
+    const History history = ReadHistory(in);
+    const auto json = nlohmann::ordered_json::parse(SessionGlanceJson(history, GlanceAtLastSession(history)));
+    ASSERT_EQ(json["modes"].size(), 3u);
+    EXPECT_EQ(json["modes"][0]["change"], 12.2);
+    // A mode whose last rating after is unknown: no change, and the rating it started from.
+    EXPECT_EQ(json["modes"][1]["mode"], "3vs3");
+    EXPECT_EQ(json["modes"][1]["change"], nullptr);
+    EXPECT_EQ(json["modes"][1]["rating"], 850.0);
+    EXPECT_EQ(json["modes"][2]["mode"], "Other");
+    EXPECT_EQ(json["modes"][2]["change"], nullptr);
+    // No session yet (an empty log): nothing to show, not a first session.
+    const auto none = nlohmann::ordered_json::parse(SessionGlanceJson(History{}, GlanceAtLastSession(History{})));
+    EXPECT_EQ(none["session"], nullptr);
+    EXPECT_EQ(none["last"], nullptr);
+}
+
+// The live page is the report's page with its script inside the body.
+TEST(ServePages, TheLiveScriptGoesInsideTheBody) {
+    const std::string live = LivePage("<html><body><p>page</p></body></html>");
+    const std::size_t script = live.find("<script");
+    ASSERT_NE(script, std::string::npos);
+    EXPECT_GT(script, live.find("<p>page</p>"));
+    EXPECT_LT(script, live.find("</body>"));
+    EXPECT_EQ(live.substr(live.size() - 14), "</body></html>");
+}
+
+// A text file is replaced by a rename, never written over (a reader holding the old one
+// keeps it), and only when its text changed.
+TEST(ServeObsText, FilesAreReplacedWholeAndOnlyWhenTheirTextChanged) {
+    vtest::TempDir dir;
+    ObsTextFiles files(dir.path());
+    std::istringstream in(kLog);
+    History history = ReadHistory(in);
+    std::string error;
+    ASSERT_TRUE(files.Update(history, GlanceAtLastSession(history), error)) << error;
+    const auto stat = [&](const char* name) {
+        struct stat about {};
+        EXPECT_EQ(::stat((dir.path() / name).c_str(), &about), 0) << name;
+        return about;
+    };
+    const struct stat unchanged = stat("2vs2-rating.txt");
+    std::filesystem::create_hard_link(dir.path() / "streak.txt", dir.path() / "held.txt");
+
+    history.matches.push_back(history.matches.back());
+    history.matches.back().won = false;
+    history.sessions.back().matchCount++;
+    ASSERT_TRUE(files.Update(history, GlanceAtLastSession(history), error)) << error;
+    EXPECT_EQ(vtest::ReadFile(dir.path() / "streak.txt"), "1 loss");
+    EXPECT_EQ(vtest::ReadFile(dir.path() / "held.txt"), "3 wins");
+    const struct stat after = stat("2vs2-rating.txt");
+    EXPECT_EQ(after.st_ino, unchanged.st_ino);
+    EXPECT_EQ(after.st_mtim.tv_sec, unchanged.st_mtim.tv_sec);
+    EXPECT_EQ(after.st_mtim.tv_nsec, unchanged.st_mtim.tv_nsec);
 }
 
 }  // namespace

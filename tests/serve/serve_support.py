@@ -1,5 +1,6 @@
 """Running vantrel-report --serve in tests: the program on a log, raw HTTP requests, an
-event-stream client, and log lines as the plug-in writes them."""
+event-stream client; and (from the support library, tests/support/vtest.py) the log lines
+of matches as the plug-in writes them."""
 import os
 import re
 import select
@@ -7,26 +8,13 @@ import signal
 import socket
 import subprocess
 import threading
+import sys
 import time
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from vtest import match_lines, session_start  # noqa: E402,F401  (the log's lines, for the tests that use this)
+
 REPORT = os.environ.get("VANTREL_REPORT", "vantrel-report")
-
-
-def stamp(seconds):
-    return time.strftime("%Y-%m-%d %H:%M:%S", time.gmtime(1_796_000_000 + seconds))
-
-
-def match_lines(n, mode=1, before=1000.0, won=True, wins=1, losses=0):
-    """The lines of one match: its result, its 'Match ended' line and the poll's rating."""
-    after = before + (10.0 if won else -10.0)
-    return (f"{stamp(n * 10)} - OnMatchEnd: wonMatch: {1 if won else 0}\r\n"
-            f"{stamp(n * 10)} - Match ended: ModeIndex: {mode}, Wins: {wins}, Losses: {losses}, "
-            f"Starting MMR: {before:.2f}, Delta MMR: +00.00\r\n"
-            f"{stamp(n * 10 + 3)} - CheckMMRUpdate: mmr: {after:.2f}, initialMMR: {before:.2f}, count: 3\r\n")
-
-
-def session_start(n):
-    return f"{stamp(n * 10)} - CheckMMRUpdate: mmr: 900.00, initialMMR: 0.00, count: 2\r\n"
 
 
 class Serve:
@@ -98,11 +86,13 @@ class Serve:
 
 
 class Events:
-    """An /events client: the events it has received, as (id, type, data)."""
+    """An /events client: the events it has received, as (id, type, data); with `last_id`,
+    one that reconnects after the event of that id."""
 
-    def __init__(self, serve, host=None):
+    def __init__(self, serve, host=None, last_id=None):
         self.sock = socket.create_connection((serve.host, serve.port), timeout=10)
-        self.sock.sendall(f"GET /events HTTP/1.1\r\nHost: {host or f'{serve.host}:{serve.port}'}\r\n\r\n".encode())
+        resume = "" if last_id is None else f"Last-Event-ID: {last_id}\r\n"
+        self.sock.sendall(f"GET /events HTTP/1.1\r\nHost: {host or f'{serve.host}:{serve.port}'}\r\n{resume}\r\n".encode())
         self.buffer = b""
         self.status = 0
         self.events = []

@@ -14,6 +14,7 @@ from pathlib import Path
 
 sys.path.insert(0, os.path.dirname(__file__))
 from serve_support import REPORT, Events, Serve, match_lines, session_start  # noqa: E402
+from vtest import SERVE_EPOCH, stamp  # noqa: E402  (on the path through serve_support)
 
 
 class ServeTest(unittest.TestCase):
@@ -50,6 +51,8 @@ class ServeTest(unittest.TestCase):
             for raw, codes in hostile.items():
                 code, reply = serve.request(raw)
                 self.assertIn(code, codes, raw[:80])
+                if code == 405:
+                    self.assertIn(b"\r\nAllow: GET, HEAD\r\n", reply)
                 self.assertNotIn(b"Access-Control", reply)
                 self.assertNotIn(b"root:", reply)
             # A thousand connections opened and left idle: the oldest make room, a new
@@ -67,6 +70,10 @@ class ServeTest(unittest.TestCase):
             # A rating read with its match comes in the match's event; a later one in its own.
             self.assertEqual([json.loads(e[2])["index"] for e in got if e[1] == "match"], [1, 2, 3])
             self.assertEqual([e[0] for e in got], list(range(1, len(got) + 1)))
+            # A client that reconnects gets exactly the events after the last it had.
+            resumed = Events(serve, last_id=2)
+            self.assertEqual(resumed.wait(len(got) - 2, 3), got[2:])
+            resumed.close()
             for sock in idle:
                 sock.close()
             # Event clients beyond the limit (256) get 503; the first keeps receiving.
@@ -207,6 +214,20 @@ class ServeTest(unittest.TestCase):
             events.close()
         finally:
             self.assertEqual(serve.stop(), 0)
+
+    def test_a_look_tells_twenty_events_and_counts_the_rest(self):
+        self.append(session_start(0))
+        serve = Serve(self.log)
+        try:
+            # Each write is one look: its matches, each with its rating, are one event each.
+            self.append("".join(match_lines(n, wins=n) for n in range(1, 21)))
+            serve.wait_for(stamp(SERVE_EPOCH + 200) + "  2vs2 won")
+            self.append("".join(match_lines(n, wins=n) for n in range(21, 46)))
+            serve.wait_for(r"^\.\.\. and 5 more$")
+        finally:
+            self.assertEqual(serve.stop(), 0)
+        self.assertEqual(sum(" won, rating before " in line for line in serve.lines), 40, serve.lines)
+        self.assertEqual([line for line in serve.lines if line.startswith("...")], ["... and 5 more"])
 
     def test_a_busy_port_or_a_bad_address_exits_2_with_one_line(self):
         self.append(session_start(0))

@@ -1,8 +1,6 @@
 #include "snapshot/snapshot_canvas.h"
 
-#include <cairo.h>
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <climits>
@@ -17,6 +15,9 @@
 #include <string>
 #include <utility>
 #include <vector>
+
+#include "png.h"
+#include "temp_dir.h"
 
 namespace {
 
@@ -434,15 +435,8 @@ TEST(SnapshotCanvasExtremes, NaNPositionDrawsWhereGetPositionSays) {
 
 class SnapshotCanvasPng : public ::testing::Test {
 protected:
-    void SetUp() override {
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        dir_ = std::filesystem::path(::testing::TempDir()) /
-               ("vantrel-snapshot-" + std::string(info->name()) + "-" + std::to_string(::getpid()));
-        std::filesystem::remove_all(dir_);
-        std::filesystem::create_directories(dir_);
-    }
-    void TearDown() override { std::filesystem::remove_all(dir_); }
-    std::filesystem::path dir_;
+    const vtest::TempDir temp_{"vantrel-snapshot"};
+    const std::filesystem::path dir_ = temp_.path();
 };
 
 TEST_F(SnapshotCanvasPng, WrittenFileReadsBackWithTheScreenSizeAndPixels) {
@@ -455,22 +449,19 @@ TEST_F(SnapshotCanvasPng, WrittenFileReadsBackWithTheScreenSizeAndPixels) {
     ASSERT_TRUE(canvas.WritePng(path, error)) << error;
     EXPECT_TRUE(error.empty());
 
-    cairo_surface_t* image = cairo_image_surface_create_from_png(path.c_str());
-    ASSERT_EQ(cairo_surface_status(image), CAIRO_STATUS_SUCCESS);
-    EXPECT_EQ(cairo_image_surface_get_width(image), 1920);
-    EXPECT_EQ(cairo_image_surface_get_height(image), 1080);
+    const vtest::Png image(path);
+    ASSERT_TRUE(image.ok()) << image.error();
+    EXPECT_EQ(image.width(), 1920);
+    EXPECT_EQ(image.height(), 1080);
     // Opaque pixels: the premultiplied words read back are the plain colours.
-    const auto pixelOf = [image](int x, int y) {
-        const unsigned char* row = cairo_image_surface_get_data(image) + y * cairo_image_surface_get_stride(image);
-        std::uint32_t p = 0;
-        std::memcpy(&p, row + x * 4, sizeof p);
-        return Rgba{static_cast<unsigned char>(p >> 16), static_cast<unsigned char>(p >> 8),
-                    static_cast<unsigned char>(p), static_cast<unsigned char>(p >> 24)};
+    const auto pixelOf = [&image](int x, int y) {
+        const vtest::Rgba p = image.At(x, y);
+        return Rgba{static_cast<unsigned char>(p.r), static_cast<unsigned char>(p.g), static_cast<unsigned char>(p.b),
+                    static_cast<unsigned char>(p.a)};
     };
     for (const auto& [x, y] : {std::pair{105, 55}, std::pair{0, 0}, std::pair{1919, 1079}, std::pair{960, 700}}) {
         EXPECT_TRUE(Same(pixelOf(x, y), canvas.PixelAt(x, y))) << x << "," << y;
     }
-    cairo_surface_destroy(image);
 }
 
 TEST_F(SnapshotCanvasPng, FailuresAreReportedAndNamed) {

@@ -12,14 +12,21 @@
 
 namespace vtest {
 
-TempDir::TempDir() {
+std::filesystem::path MakeTempDirectory(const std::string& prefix) {
     const char* base = std::getenv("TMPDIR");
-    std::string pattern = std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/vantrel-test-XXXXXX";
-    if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("cannot create a temporary directory");
-    path_ = pattern;
+    std::string pattern = std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/" + prefix + "-XXXXXX";
+    if (mkdtemp(pattern.data()) == nullptr) {
+        throw std::runtime_error("cannot create a temporary directory " + pattern + ": " + std::strerror(errno));
+    }
+    return pattern;
 }
 
+bool KeepTestDirectories() { return std::getenv("VANTREL_KEEP_TEST_DIRS") != nullptr; }
+
+TempDir::TempDir(const std::string& prefix) : path_(MakeTempDirectory(prefix)) {}
+
 TempDir::~TempDir() {
+    if (KeepTestDirectories()) return;
     std::error_code ec;
     MakeMutable(path_);
     for (auto it = std::filesystem::recursive_directory_iterator(path_, ec);

@@ -7,11 +7,17 @@
 
 namespace vtest {
 
+// A fresh directory under $TMPDIR (or /tmp) named PREFIX-XXXXXX; throws when it cannot be made.
+std::filesystem::path MakeTempDirectory(const std::string& prefix = "vantrel-test");
+// Whether test directories are to be kept for a look after the run (the environment
+// variable VANTREL_KEEP_TEST_DIRS is set).
+bool KeepTestDirectories();
+
 // A fresh temporary directory, removed with all it holds (after lifting any immutable
-// flag) on destruction.
+// flag) on destruction, unless KeepTestDirectories().
 class TempDir {
 public:
-    TempDir();
+    explicit TempDir(const std::string& prefix = "vantrel-test");
     ~TempDir();
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;

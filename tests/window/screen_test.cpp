@@ -1,7 +1,6 @@
 // The window's pieces that need no display: the game screen redrawn only when a frame's
 // calls change, and the log followed as it grows.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cmath>
 #include <filesystem>
@@ -13,6 +12,7 @@
 #include "window/console_buffer.h"
 #include "window/game_screen.h"
 #include "window/recording_canvas.h"
+#include "temp_dir.h"
 
 namespace vhost {
 namespace {
@@ -66,8 +66,8 @@ TEST(GameScreenTest, RedrawsOnlyChangedFramesEachFromTheBackgroundWithAFreshPen)
 }
 
 TEST(FileTailTest, HandsOverWholeNewLinesAndStartsAgainWhenTheFileIsReplaced) {
-    const std::filesystem::path path =
-        std::filesystem::temp_directory_path() / ("vantrel-tail-test-" + std::to_string(::getpid()) + ".txt");
+    const vtest::TempDir dir("vantrel-tail-test");
+    const std::filesystem::path path = dir.path() / "tail.txt";
     std::ofstream(path) << "old line\n";
     FileTail tail(path);
     EXPECT_TRUE(tail.Poll().empty());  // what was there before is not new

@@ -2,7 +2,6 @@
 // free display number). The window is driven by vantrel-host-driven, the program with the
 // step driver of driver/ (VANTREL_WINDOW_HOOKS:
 // mouse, keys and screenshots read back from the GL back buffer, one step a frame).
-#include <cairo.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -22,7 +21,9 @@
 #include <string>
 #include <thread>
 
+#include "png.h"
 #include "run_host.h"
+#include "temp_dir.h"
 
 // Last: Xlib's macros (None, Status, Bool) would clash with names in the headers above.
 #include <X11/Xlib.h>
@@ -75,47 +76,36 @@ private:
     std::string display_;
 };
 
+// A screenshot, with what these tests ask of it.
 struct Picture {
-    std::unique_ptr<cairo_surface_t, decltype(&cairo_surface_destroy)> surface{nullptr, &cairo_surface_destroy};
-    int Width() const { return cairo_image_surface_get_width(surface.get()); }
-    int Height() const { return cairo_image_surface_get_height(surface.get()); }
+    vtest::Png png;
+    int Width() const { return png.width(); }
+    int Height() const { return png.height(); }
     // The brightest channel value of the pixels in [x0, x1) x [y0, y1).
     int Brightest(int x0, int y0, int x1, int y1) const {
-        cairo_surface_flush(surface.get());
-        const unsigned char* data = cairo_image_surface_get_data(surface.get());
-        const int stride = cairo_image_surface_get_stride(surface.get());
         int best = 0;
         for (int y = std::max(0, y0); y < std::min(Height(), y1); ++y) {
             for (int x = std::max(0, x0); x < std::min(Width(), x1); ++x) {
-                const unsigned char* p = data + y * stride + x * 4;
-                best = std::max({best, int(p[0]), int(p[1]), int(p[2])});
+                const vtest::Rgba p = png.At(x, y);
+                best = std::max({best, p.r, p.g, p.b});
             }
         }
         return best;
     }
     // Whether both pictures have the same pixels in the rectangle (x, y, w, h).
     bool SameAs(const Picture& other, const std::vector<float>& rect) const {
-        cairo_surface_flush(surface.get());
-        cairo_surface_flush(other.surface.get());
         const int x0 = static_cast<int>(rect.at(0)), y0 = static_cast<int>(rect.at(1));
         const int x1 = x0 + static_cast<int>(rect.at(2)), y1 = y0 + static_cast<int>(rect.at(3));
-        const int stride = cairo_image_surface_get_stride(surface.get());
         for (int y = y0; y < y1; ++y) {
-            const std::size_t row = static_cast<std::size_t>(y) * static_cast<std::size_t>(stride) + static_cast<std::size_t>(x0) * 4;
-            if (std::memcmp(cairo_image_surface_get_data(surface.get()) + row,
-                            cairo_image_surface_get_data(other.surface.get()) + row, static_cast<std::size_t>(x1 - x0) * 4) != 0) {
-                return false;
+            for (int x = x0; x < x1; ++x) {
+                if (png.Word(x, y) != other.png.Word(x, y)) return false;
             }
         }
         return true;
     }
 };
 
-Picture ReadPng(const fs::path& path) {
-    Picture picture;
-    picture.surface.reset(cairo_image_surface_create_from_png(path.c_str()));
-    return picture;
-}
+Picture ReadPng(const fs::path& path) { return Picture{vtest::Png(path)}; }
 
 // `layout` hook output: NAME VALUES... a line.
 std::map<std::string, std::vector<float>> ReadLayout(const fs::path& path) {
@@ -164,14 +154,13 @@ protected:
         if (system("command -v Xvfb >/dev/null 2>&1") != 0) GTEST_SKIP() << "Xvfb is not installed (package xvfb)";
         StartDisplay("1920x1080x24");
         if (display_->Name().empty()) GTEST_SKIP() << "Xvfb did not start";
-        char pattern[] = "/tmp/vantrel-window-test-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir_ = pattern;
+        temp_ = std::make_unique<vtest::TempDir>("vantrel-window-test");
+        dir_ = temp_->path();
     }
     void TearDown() override {
         unsetenv("VANTREL_WINDOW_HOOKS");
         display_.reset();
-        if (!dir_.empty()) fs::remove_all(dir_);
+        temp_.reset();
     }
 
     // Runs the script in the window, played with these steps; no script (""): the empty
@@ -197,6 +186,7 @@ protected:
     }
 
     std::unique_ptr<VirtualDisplay> display_;
+    std::unique_ptr<vtest::TempDir> temp_;
     fs::path dir_;
 };
 
