@@ -64,6 +64,7 @@ CommandLine ParseCommandLine(int argc, const char* const* argv) {
     bool modeGiven = false;
     bool filtered = false;
     std::optional<std::filesystem::path> obsText;
+    std::optional<serve::StreamSession> stream;
     for (int i = 1; i < argc; ++i) {
         std::string_view arg = argv[i];
         std::optional<std::string_view> value;
@@ -80,7 +81,7 @@ CommandLine ParseCommandLine(int argc, const char* const* argv) {
             return std::string_view(argv[++i]);
         };
         const bool takesValue = arg == "--html" || arg == "--csv" || arg == "--mode" || arg == "--since" || arg == "--last" ||
-                                arg == "--obs-text";
+                                arg == "--obs-text" || arg == "--stream-session";
         std::string_view text;
         if (takesValue) {
             const std::optional<std::string_view> taken = takeValue();
@@ -127,6 +128,11 @@ CommandLine ParseCommandLine(int argc, const char* const* argv) {
             }
         } else if (arg == "--obs-text") {
             obsText = PathFromUtf8(text);
+        } else if (arg == "--stream-session") {
+            stream = serve::ParseStreamSession(text);
+            if (!stream) {
+                return Failed(fmt::format("--stream-session wants load, gap:MINUTES or since:HH:MM, not \"{}\"", text));
+            }
         } else if (arg == "--open") {
             if (value) return Failed("--open takes no value");
             options.open = true;
@@ -145,8 +151,11 @@ CommandLine ParseCommandLine(int argc, const char* const* argv) {
         options.serve->log = options.log;
         options.serve->open = options.open;
         options.serve->obsText = obsText;
+        if (stream) options.serve->stream = *stream;
     } else if (obsText) {
         return Failed("--obs-text needs --serve");
+    } else if (stream) {
+        return Failed("--stream-session needs --serve");
     }
     if (options.open && !options.html && !options.serve) return Failed("--open needs --html FILE or --serve");
     return result;

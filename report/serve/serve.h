@@ -9,6 +9,7 @@
 #include <string>
 
 #include "routes.h"
+#include "stream_session.h"
 
 namespace vantrel::report::serve {
 
@@ -18,6 +19,7 @@ struct ServeOptions {
     std::uint16_t port = kDefaultPort;
     bool open = false;                             // open the page in the default browser
     std::optional<std::filesystem::path> obsText;  // keep the text files in this folder
+    StreamSession stream;                          // --stream-session: the default "this session"
 };
 
 // Exit status: 0 after Ctrl-C or SIGTERM, 2 when the address cannot be listened on.
