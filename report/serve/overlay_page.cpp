@@ -211,6 +211,21 @@ constexpr std::string_view kBody = R"(
     document.getElementById('waiting').hidden = !down;
     if (down) shown = null;
   }
+  // sample=1: figures of a long evening instead of the server's, to size and try a setup.
+  if (query.get('sample') === '1') {
+    var mode = function (name, rating, first, rank, rankFrom, next, nextFrom) {
+      return {mode: name, wins: 28, losses: 27, change: rating - first, rating: rating, first: first, rank: rank,
+              rankFrom: rankFrom, next: next, nextFrom: nextFrom, toNext: next ? nextFrom - rating : null};
+    };
+    var sample = {stream: 'load', modes: [mode('1vs1', 1188.55, 1317.3, 'CH3 D2', 1180, 'CH3 D3', 1198),
+      mode('2vs2', 1531.25, 1660, 'GC1 D3', 1498, 'GC1 D4', 1537), mode('3vs3', 1520.75, 1649.5, 'GC1 D3', 1498, 'GC1 D4', 1537),
+      mode('Other', 1234.5, 1363.25, null, null, null, null)],
+      known: {'1vs1': 1188.55, '2vs2': 1531.25, '3vs3': 1520.75, 'Other': 1234.5},
+      last: {mode: '2vs2', result: 'lost', change: -12.25}, streak: {result: 'lost', count: 12}};
+    waiting(false);
+    draw(sample);
+    return;
+  }
   vantrelFollow(refresh, function (down) { if (down) waiting(true); });
 })();
 </script></body></html>

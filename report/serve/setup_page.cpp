@@ -27,7 +27,7 @@ input[type=number] { width: 6em; } input[type=text] { width: 100%; box-sizing: b
 .url { display: flex; gap: 6px; } .url input { flex: 1; font-family: ui-monospace, monospace; font-size: 12px; }
 #preview { margin-top: 10px; overflow: auto; max-width: 100%; border: 1px solid #252a36; border-radius: 8px;
            background: repeating-conic-gradient(#3a3f4b 0% 25%, #2a2e38 0% 50%) 0 0 / 20px 20px; }
-#preview iframe { display: block; border: 0; background: transparent; }
+#preview iframe { display: block; border: 0; background: transparent; color-scheme: normal; }
 #answer { padding: 6px 10px; background: #161922; border-radius: 6px; min-height: 1.4em; white-space: pre-wrap; }
 .note { color: #8f98a9; font-size: 12px; }
 </style></head>
@@ -83,7 +83,10 @@ Browser source with the URL and the size below.</p>
 <h2>Overlay</h2>
 <div class="url"><input id="overlay-url" type="text" readonly><button type="button" data-copy="overlay-url">Copy</button></div>
 <p class="note" id="size"></p>
+<label class="note"><input id="sample" type="checkbox"> preview with sample figures (a long evening)</label>
 <div id="preview"><iframe id="frame" title="the overlay, as OBS shows it"></iframe></div>
+<iframe id="measure" title="the overlay measured" aria-hidden="true" tabindex="-1" width="4000" height="2000"
+ style="position: absolute; left: -10000px; top: 0; visibility: hidden"></iframe>
 <h2>Chat bot</h2>
 <div class="url"><input id="text-url" type="text" readonly><button type="button" data-copy="text-url">Copy</button></div>
 <p class="note">A bot running on this computer can fetch it; a bot in the cloud cannot reach 127.0.0.1.</p>
@@ -92,9 +95,6 @@ Browser source with the URL and the size below.</p>
 <script>
 (function () {@FOLLOW@
   var $ = function (id) { return document.getElementById(id); };
-  // The browser source's size at scale 1 for every mode, every figure, a goal per mode and
-  // the warning (docs/serve.md); fewer take less.
-  var SIZES = {card: [430, 300], row: [430, 300], compact: [1400, 60]};
   var FIELDS = ['record', 'change', 'rating', 'rank', 'progress', 'last', 'streak'];
   var all = function (selector) { return Array.prototype.slice.call(document.querySelectorAll(selector)); };
   var q = new URLSearchParams(location.search);
@@ -164,15 +164,9 @@ Browser source with the URL and the size below.</p>
     var overlay = overlayQuery().toString(), text = textQuery().toString();
     var path = '/overlay' + (overlay ? '?' + overlay : '');
     $('overlay-url').value = location.origin + path;
-    var frame = $('frame');
-    if (frame.getAttribute('src') !== path) frame.setAttribute('src', path);
-    var scale = parseFloat($('scale').value);
-    if (!(scale >= 0.5 && scale <= 3)) scale = 1;
-    var size = SIZES[$('style').value];
-    var w = Math.ceil(size[0] * scale), h = Math.ceil(size[1] * scale);
-    frame.width = w;
-    frame.height = h;
-    $('size').textContent = 'Browser source: width ' + w + ', height ' + h + ' (room for every mode and figure at this scale)';
+    var shown = path + ($('sample').checked ? (overlay ? '&' : '?') + 'sample=1' : '');
+    if ($('frame').getAttribute('src') !== shown) $('frame').setAttribute('src', shown);
+    measure(path);
     $('text-url').value = location.origin + '/api/text?' + text;
     var own = new URLSearchParams(overlay);
     if ($('text-mode').value !== '2v2') own.set('text-mode', $('text-mode').value);
@@ -180,6 +174,25 @@ Browser source with the URL and the size below.</p>
     history.replaceState(null, '', '/setup' + (own.toString() ? '?' + own.toString() : ''));
     clearTimeout(answerTimer);
     answerTimer = setTimeout(function () { answer('/api/text?' + text); }, 250);
+  }
+  // The browser source's size: the overlay with these options drawn with a long evening's
+  // figures (every mode asked for, every figure, a losing streak), plus a little room.
+  function measure(path) {
+    var box = $('measure'), sample = path + (path.indexOf('?') >= 0 ? '&' : '?') + 'sample=1';
+    if (box.dataset.path === path) return;
+    box.dataset.path = path;
+    box.onload = function () {
+      var doc = box.contentDocument, card = doc && doc.getElementById('card');
+      if (!card || box.dataset.path !== path) return;
+      var r = card.getBoundingClientRect(), margin = parseFloat(doc.defaultView.getComputedStyle(card).marginLeft) || 0;
+      var w = Math.ceil((r.right + margin) * 1.05 / 10) * 10, h = Math.ceil((r.bottom + margin) * 1.05 / 10) * 10;
+      $('frame').width = w;
+      $('frame').height = h;
+      $('frame').dataset.measured = path;
+      $('size').textContent = 'Browser source: width ' + w + ', height ' + h +
+        ' (room for a long evening with these options; the background is transparent)';
+    };
+    box.setAttribute('src', sample);
   }
   function answer(url) {
     var mine = ++asked;
@@ -191,6 +204,7 @@ Browser source with the URL and the size below.</p>
   }
   $('form').addEventListener('input', update);
   $('form').addEventListener('change', update);
+  $('sample').addEventListener('change', update);
   all('button[data-copy]').forEach(function (button) {
     button.addEventListener('click', function () {
       var box = $(button.dataset.copy);

@@ -36,9 +36,10 @@ def run(clients, seconds, period=0.1):
             while time.time() - start < seconds:
                 now = time.time()
                 if now >= next_write:
-                    with open(log, "a", newline="") as out:
-                        out.write(match_lines(n + 1, wins=n + 1))
+                    lines = match_lines(n + 1, wins=n + 1)
                     written[n] = time.time()
+                    with open(log, "a", newline="") as out:
+                        out.write(lines)
                     n += 1
                     next_write += period
                 if not rss and now - start >= min(5.0, seconds / 2):
@@ -48,10 +49,9 @@ def run(clients, seconds, period=0.1):
                     stream = by_socket[sock]
                     before = len(stream.events)
                     stream.pump(0)
-                    when = time.time()
                     for _, kind, data in stream.events[before:]:
                         if kind == "match":
-                            arrived.append(when - written[json.loads(data)["index"]])
+                            arrived.append(stream.arrived - written[json.loads(data)["index"]])
             # The last events still on their way.
             deadline = time.time() + 5
             while time.time() < deadline and any(sum(e[1] == "match" for e in s.events) < n for s in streams):

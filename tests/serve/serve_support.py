@@ -5,6 +5,7 @@ import re
 import select
 import signal
 import socket
+import struct
 import subprocess
 import threading
 import time
@@ -97,11 +98,24 @@ class Serve:
         return code, reply.partition(b"\r\n\r\n")[2]
 
 
+# Linux's SO_TIMESTAMPNS (Python names it nowhere): the kernel stamps received data.
+SO_TIMESTAMPNS = 35
+
+
 class Events:
-    """An /events client: the events it has received, as (id, type, data)."""
+    """An /events client: the events it has received, as (id, type, data). `arrived` is
+    when the data last read reached this machine's socket (the kernel's stamp where the
+    system gives one, else when it was read): the server's delay, without the time this
+    client takes to read many streams in turn."""
 
     def __init__(self, serve, host=None):
         self.sock = socket.create_connection((serve.host, serve.port), timeout=10)
+        try:
+            self.sock.setsockopt(socket.SOL_SOCKET, SO_TIMESTAMPNS, 1)
+            self.stamped = True
+        except OSError:
+            self.stamped = False
+        self.arrived = 0.0
         self.sock.sendall(f"GET /events HTTP/1.1\r\nHost: {host or f'{serve.host}:{serve.port}'}\r\n\r\n".encode())
         self.buffer = b""
         self.status = 0
@@ -117,7 +131,12 @@ class Events:
         ready, _, _ = select.select([self.sock], [], [], timeout)
         if not ready:
             return False
-        chunk = self.sock.recv(1 << 20)
+        chunk, extra, _, _ = self.sock.recvmsg(1 << 20, 64)
+        self.arrived = time.time()
+        for level, kind, data in extra:
+            if self.stamped and level == socket.SOL_SOCKET and kind == SO_TIMESTAMPNS and len(data) >= 16:
+                seconds, nanoseconds = struct.unpack("qq", data[:16])
+                self.arrived = seconds + nanoseconds / 1e9
         if not chunk:
             self.closed = True
             return False

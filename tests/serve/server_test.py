@@ -102,6 +102,7 @@ class ServeTest(unittest.TestCase):
             events = Events(serve)
             self.append(session_start(0) + match_lines(1, won=False, wins=0, losses=1)[:-30])
             serve.wait_for("appeared")
+            events.wait(2)  # the match read without its rating line, whose end comes next
             self.append(match_lines(1, won=False, wins=0, losses=1)[-30:])
             got = events.wait(3)
             self.assertEqual([e[1] for e in got], ["session", "match", "rating"])
