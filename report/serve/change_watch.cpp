@@ -1,6 +1,7 @@
 // The log's folder watched by the system, on a thread that does nothing else.
 #include "change_watch.h"
 
+#include <cstdint>
 #include <thread>
 #include <utility>
 
