@@ -9,13 +9,8 @@ namespace vantrel::report {
 namespace {
 
 int ParseMode(std::string_view text) {
-    std::string lower;
-    for (const char c : text) lower += static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-    if (lower == "1v1" || lower == "1vs1") return 0;
-    if (lower == "2v2" || lower == "2vs2") return 1;
-    if (lower == "3v3" || lower == "3vs3") return 2;
-    if (lower == "other") return 3;
-    return -1;
+    const std::optional<std::size_t> mode = ModeNamed(text);
+    return mode ? static_cast<int>(*mode) : -1;
 }
 
 std::optional<LocalSeconds> ParseDate(std::string_view text) {

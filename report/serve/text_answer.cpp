@@ -15,16 +15,6 @@ namespace {
 
 constexpr std::string_view kUnknown = "\u2013";
 
-std::optional<std::size_t> ModeNamed(std::string_view text) {
-    std::string lower;
-    for (const char c : text) lower += static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-    if (lower == "1v1" || lower == "1vs1") return 0;
-    if (lower == "2v2" || lower == "2vs2") return 1;
-    if (lower == "3v3" || lower == "3vs3") return 2;
-    if (lower == "other") return 3;
-    return std::nullopt;
-}
-
 // A finite number such as 1100 or 1012.25 (no sign, no exponent).
 std::optional<double> Number(std::string_view text) {
     if (text.empty() || text.size() > 12 || text.find_first_not_of("0123456789.") != std::string_view::npos) {

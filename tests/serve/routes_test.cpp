@@ -98,6 +98,13 @@ const char* const kLog =
     "2026-12-07 21:10:00 - OnMatchEnd: wonMatch: 1\n"
     "2026-12-07 21:10:00 - Match ended: ModeIndex: 1, Wins: 2, Losses: 0, Starting MMR: 1012.30, Delta MMR: +00.00\n";
 
+std::string FileText(const std::vector<std::pair<std::string, std::string>>& texts, const std::string& name) {
+    for (const auto& [file, content] : texts) {
+        if (file == name) return content;
+    }
+    return "(none)";
+}
+
 TEST(ServeJson, MatchesCarryTheCsvFieldsWithNullForUnknown) {
     std::istringstream in(kLog);
     const History history = ReadHistory(in);
@@ -123,12 +130,7 @@ TEST(ServeJson, MatchesCarryTheCsvFieldsWithNullForUnknown) {
     const SessionGlance glance = GlanceAtLastSession(history);
     EXPECT_EQ(glance.streak, 3);
     const auto texts = ObsTexts(history, glance);
-    const auto text = [&](const std::string& name) {
-        for (const auto& [file, content] : texts) {
-            if (file == name) return content;
-        }
-        return std::string("(none)");
-    };
+    const auto text = [&](const std::string& name) { return FileText(texts, name); };
     EXPECT_EQ(text("2vs2-record.txt"), "2-0");
     EXPECT_EQ(text("2vs2-change.txt"), "+12.20");
     EXPECT_EQ(text("2vs2-rating.txt"), "1012.30");
@@ -195,12 +197,7 @@ TEST(ServeJson, TextFilesKeepTheLastKnownRatingAcrossANewSession) {
     const History history = ReadHistory(in);
     ASSERT_EQ(history.sessions.size(), 2u);
     const auto texts = ObsTexts(history, GlanceAtLastSession(history));
-    const auto text = [&](const std::string& name) {
-        for (const auto& [file, content] : texts) {
-            if (file == name) return content;
-        }
-        return std::string("(none)");
-    };
+    const auto text = [&](const std::string& name) { return FileText(texts, name); };
     EXPECT_EQ(text("2vs2-record.txt"), "0-0");
     EXPECT_EQ(text("2vs2-rating.txt"), "1012.30");
     EXPECT_EQ(text("2vs2-rank.txt"), "D3 D2");
