@@ -6,7 +6,9 @@
     wakes the follower; the work alone is vantrel_serve_bench's).
 A delay runs from just before the line's write to the moment the event's bytes reached the
 client's socket (the kernel's receive stamp, SO_TIMESTAMPNS): the server's delay, not the
-time this one Python client takes to read 200 streams in turn.
+time this one Python client takes to read 200 streams in turn. The kernel stamps a read
+with its newest data, so an event the client read together with a later one (it fell
+behind) is not timed; their number is printed.
 
     serve_bench.py REPORT LOG_1M [--seconds S]
 """
@@ -53,7 +55,8 @@ def main():
 
     for clients in () if args.only_long_log else (1, 200):
         results = load_test.run(clients, args.seconds)
-        print(f"line to event, {clients} client(s): {percentiles(results['delays'])}", flush=True)
+        print(f"line to event, {clients} client(s): {percentiles(results['delays'])}; "
+              f"{results['unstamped']} read together with a later one, not timed", flush=True)
 
     if not args.only_long_log:
         with __import__("tempfile").TemporaryDirectory() as work:

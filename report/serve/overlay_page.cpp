@@ -176,6 +176,7 @@ constexpr std::string_view kBody = R"(
     });
     goalBox.hidden = !goalBox.firstChild;
     modes.hidden = !modes.firstChild;
+    document.getElementById('none').textContent = 'No match yet this session';
     document.getElementById('none').hidden = !!modes.firstChild;
     var foot = document.getElementById('foot');
     foot.textContent = '';
@@ -200,8 +201,16 @@ constexpr std::string_view kBody = R"(
   function refresh() {
     if (busy) { again = true; return; }
     busy = true;
-    fetch(source, {cache: 'no-store'}).then(function (r) { return r.ok ? r.json() : null; }).then(function (glance) {
-      if (glance) { draw(glance); waiting(false); }
+    fetch(source, {cache: 'no-store'}).then(function (r) {
+      // A refusal (a bad session=) is said in the card, in the server's words.
+      return r.ok ? r.json() : r.text().then(function (why) { return {refused: why}; });
+    }).then(function (glance) {
+      if (glance.refused === undefined) { draw(glance); waiting(false); return; }
+      waiting(false);
+      ['modes', 'goals', 'foot', 'warn'].forEach(function (id) { document.getElementById(id).hidden = true; });
+      var none = document.getElementById('none');
+      none.textContent = glance.refused;
+      none.hidden = false;
     }).catch(function () {}).then(function () { busy = false; if (again) { again = false; refresh(); } });
   }
   function waiting(down) {

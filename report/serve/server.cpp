@@ -405,6 +405,10 @@ void Server::Impl::Accept() {
             socket.close(ignored);
             Refused(0, "a connection over the limit");
         } else {
+            // Small messages go out at once: an event must not wait, behind Nagle's
+            // algorithm, for the acknowledgement of the one before (up to 40 ms or more).
+            boost::system::error_code ignored;
+            socket.set_option(tcp::no_delay(true), ignored);
             std::make_shared<Connection>(std::move(socket), *this)->Read();
         }
         Accept();

@@ -106,7 +106,10 @@ class Events:
     """An /events client: the events it has received, as (id, type, data). `arrived` is
     when the data last read reached this machine's socket (the kernel's stamp where the
     system gives one, else when it was read): the server's delay, without the time this
-    client takes to read many streams in turn."""
+    client takes to read many streams in turn. `stamps` holds, for each event, that time
+    when the event was the last one of its read, else None: the kernel stamps a read with
+    its newest data, so an event read together with a later one arrived at some time
+    before, unknown."""
 
     def __init__(self, serve, host=None):
         self.sock = socket.create_connection((serve.host, serve.port), timeout=10)
@@ -116,6 +119,7 @@ class Events:
         except OSError:
             self.stamped = False
         self.arrived = 0.0
+        self.stamps = []
         self.sock.sendall(f"GET /events HTTP/1.1\r\nHost: {host or f'{serve.host}:{serve.port}'}\r\n\r\n".encode())
         self.buffer = b""
         self.status = 0
@@ -146,6 +150,7 @@ class Events:
     def pump(self, timeout=0.0):
         """Reads what has arrived (waiting up to `timeout` for something) and parses whole events."""
         self._receive(timeout)
+        first = len(self.events)
         while b"\n\n" in self.buffer:
             block, _, self.buffer = self.buffer.partition(b"\n\n")
             fields = {}
@@ -154,6 +159,9 @@ class Events:
                 fields[name] = value
             if "event" in fields:
                 self.events.append((int(fields["id"]), fields["event"], fields["data"]))
+                self.stamps.append(None)
+        if len(self.events) > first and not self.buffer:
+            self.stamps[-1] = self.arrived
         return self.events
 
     def wait(self, count, timeout=5.0):
