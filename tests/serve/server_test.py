@@ -209,7 +209,7 @@ class ServeTest(unittest.TestCase):
         finally:
             self.assertEqual(serve.stop(), 0)
 
-    def test_a_busy_port_or_a_bad_address_exits_2_with_one_line(self):
+    def test_a_busy_port_a_bad_address_or_a_bad_session_exits_2(self):
         self.append(session_start(0))
         serve = Serve(self.log)
         try:
@@ -218,6 +218,11 @@ class ServeTest(unittest.TestCase):
                                      timeout=30)
                 self.assertEqual(run.returncode, 2, address)
                 self.assertEqual(len(run.stderr.strip().splitlines()), 1, run.stderr)
+            for wrong in (["--stream-session", "gap:0"], ["--stream-session", "since:7pm"]):
+                run = subprocess.run([REPORT, str(self.log), "--serve", "127.0.0.1:0", *wrong], capture_output=True,
+                                     text=True, timeout=30)
+                self.assertEqual(run.returncode, 2, wrong)
+                self.assertIn("--stream-session wants load, gap:MINUTES or since:HH:MM", run.stderr)
         finally:
             self.assertEqual(serve.stop(), 0)
 
