@@ -1,5 +1,6 @@
 // What the server answers, decided apart from the network: the fixed set of paths, the
-// methods, and the Host check that keeps other web sites out.
+// methods, the Host check that keeps other web sites out, the reading of a query, and the
+// security policy of each route's replies (who may frame them).
 #pragma once
 
 #include <cstdint>
