@@ -166,4 +166,14 @@ bool ParseLogLine(std::string_view line, LogLine& out, bool cut) {
     }
 }
 
+std::optional<std::size_t> ModeNamed(std::string_view name) {
+    std::string lower;
+    for (const char c : name) lower += static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    if (lower == "1v1" || lower == "1vs1") return 0;
+    if (lower == "2v2" || lower == "2vs2") return 1;
+    if (lower == "3v3" || lower == "3vs3") return 2;
+    if (lower == "other") return 3;
+    return std::nullopt;
+}
+
 }  // namespace vantrel::report

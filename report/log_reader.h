@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <iosfwd>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -18,6 +19,8 @@ namespace vantrel::report {
 // Modes as the plug-in numbers them in its log: 0 "1vs1", 1 "2vs2", 2 "3vs3", 3 "Other".
 inline constexpr int kModeCount = 4;
 inline constexpr std::array<const char*, kModeCount> kModeLabels{"1vs1", "2vs2", "3vs3", "Other"};
+// A mode as a person names it: "1v1" or "1vs1" ... "other", in any case; none otherwise.
+std::optional<std::size_t> ModeNamed(std::string_view name);
 
 // Lines are split on LF; a CR right before the LF is dropped, a last line without LF is a
 // line, and any other byte (NUL, CR elsewhere, bytes that are not UTF-8) is kept. Of a line

@@ -12,13 +12,8 @@ namespace vantrel::report {
 namespace {
 
 int ParseMode(std::string_view text) {
-    std::string lower;
-    for (const char c : text) lower += static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-    if (lower == "1v1" || lower == "1vs1") return 0;
-    if (lower == "2v2" || lower == "2vs2") return 1;
-    if (lower == "3v3" || lower == "3vs3") return 2;
-    if (lower == "other") return 3;
-    return -1;
+    const std::optional<std::size_t> mode = ModeNamed(text);
+    return mode ? static_cast<int>(*mode) : -1;
 }
 
 std::optional<LocalSeconds> ParseDate(std::string_view text) {
@@ -82,6 +77,7 @@ CommandLine ParseCommandLine(int argc, const char* const* argv) {
     bool modeGiven = false;
     bool filtered = false;
     std::optional<std::filesystem::path> obsText;
+    std::optional<serve::StreamSession> stream;
     for (int i = 1; i < argc; ++i) {
         std::string_view arg = argv[i];
         std::optional<std::string_view> value;
@@ -98,7 +94,7 @@ CommandLine ParseCommandLine(int argc, const char* const* argv) {
             return std::string_view(argv[++i]);
         };
         const bool takesValue = arg == "--html" || arg == "--csv" || arg == "--mode" || arg == "--since" || arg == "--last" ||
-                                arg == "--obs-text" || arg == "--json" || arg == "--goal";
+                                arg == "--obs-text" || arg == "--json" || arg == "--goal" || arg == "--stream-session";
         std::string_view text;
         if (takesValue) {
             const std::optional<std::string_view> taken = takeValue();
@@ -163,6 +159,11 @@ CommandLine ParseCommandLine(int argc, const char* const* argv) {
             }
             failed.errorAlone = true;
             return failed;
+        } else if (arg == "--stream-session") {
+            stream = serve::ParseStreamSession(text);
+            if (!stream) {
+                return Failed(fmt::format("--stream-session wants load, gap:MINUTES or since:HH:MM, not \"{}\"", text));
+            }
         } else if (arg == "--open") {
             if (value) return Failed("--open takes no value");
             options.open = true;
@@ -185,8 +186,11 @@ CommandLine ParseCommandLine(int argc, const char* const* argv) {
         options.serve->open = options.open;
         options.serve->obsText = obsText;
         options.serve->insights = options.insightOptions;
+        if (stream) options.serve->stream = *stream;
     } else if (obsText) {
         return Failed("--obs-text needs --serve");
+    } else if (stream) {
+        return Failed("--stream-session needs --serve");
     }
     if (options.open && !options.html && !options.serve) return Failed("--open needs --html FILE or --serve");
     return result;

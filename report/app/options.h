@@ -16,7 +16,8 @@ inline constexpr std::string_view kUsage =
     "usage: vantrel-report [PATH] [--html FILE] [--csv FILE] [--mode 1v1|2v2|3v3|other]...\n"
     "                      [--since YYYY-MM-DD] [--last N] [--open] [--help] [--version]\n"
     "                      [--insights] [--json FILE] [--goal MODE:RATING]...\n"
-    "       vantrel-report [PATH] --serve [ADDR:PORT] [--obs-text DIR] [--open]\n";
+    "       vantrel-report [PATH] --serve [ADDR:PORT] [--obs-text DIR] [--open]\n"
+    "                      [--stream-session load|gap:MIN|since:HH:MM] [--goal MODE:RATING]...\n";
 
 inline constexpr std::string_view kHelp =
     "Reads the Vantrel plug-in's log and shows the rating history: the sessions (one each time\n"
@@ -39,10 +40,16 @@ inline constexpr std::string_view kHelp =
     "                   with --serve too)\n"
     "  --serve [ADDR:PORT]\n"
     "                   follow the log as it grows and serve the live page (/), an overlay\n"
-    "                   for a stream (/overlay), events (/events) and the history as JSON\n"
-    "                   (/api/history.json) at http://127.0.0.1:7433/ or the address given,\n"
-    "                   until Ctrl-C\n"
+    "                   for a stream (/overlay, set up at /setup), events (/events), the\n"
+    "                   history as JSON (/api/history.json) and a line for a chat bot\n"
+    "                   (/api/text) at http://127.0.0.1:7433/ or the address given, until\n"
+    "                   Ctrl-C\n"
     "  --obs-text DIR   with --serve: keep one text file per figure of the session in DIR\n"
+    "  --stream-session load|gap:MIN|since:HH:MM\n"
+    "                   with --serve: what \"this session\" is for the overlay, the text files\n"
+    "                   and /api/text: each load of the plug-in (the default), matches with\n"
+    "                   pauses of at most MIN minutes, or the matches since HH:MM (today, or\n"
+    "                   yesterday while that time is still ahead)\n"
     "  --help           this text\n"
     "  --version        the program's version\n"
     "\n"

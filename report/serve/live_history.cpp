@@ -42,6 +42,7 @@ void LiveHistory::Feed(std::string_view bytes) {
 
 void LiveHistory::StartOver(std::string_view reason) {
     builder_ = std::make_unique<HistoryBuilder>();
+    known_ = {};
     pendingReset_ = reason;
     ++version_;
     ++epoch_;
@@ -49,6 +50,7 @@ void LiveHistory::StartOver(std::string_view reason) {
 
 void LiveHistory::Settle() {
     builder_->TakeChanges();
+    known_ = KnownRatings::Of(history());
     pendingReset_.clear();
     ++version_;
 }
@@ -68,6 +70,8 @@ std::vector<LiveEvent> LiveHistory::TakeEvents() {
     const bool any = !pendingReset_.empty() || changes.Any(h.sessions.size(), h.matches.size());
     if (any) ++version_;
     if (changes.reshapedFrom) ++epoch_;
+    for (const std::uint32_t index : changes.ratingsFound) known_.Take(h, index);
+    for (std::size_t match = changes.firstNewMatch; match < h.matches.size(); ++match) known_.Take(h, match);
     // After a start-over, or more changes at once than a live view follows one by one (a
     // file read whole, a long stretch appended at once), one event says: fetch again.
     const std::size_t count = (h.sessions.size() - std::min(h.sessions.size(), changes.firstNewSession)) +
@@ -110,10 +114,34 @@ std::vector<LiveEvent> LiveHistory::TakeEvents() {
 
 const SessionGlance& LiveHistory::Glance() {
     if (glanceVersion_ != version_) {
-        glance_ = GlanceAtLastSession(history());
+        glance_ = GlanceAt(history(), SelectStream(history(), {}, 0), known_);
         glanceVersion_ = version_;
     }
     return glance_;
+}
+
+LiveHistory::StreamGlance& LiveHistory::Stream(const StreamSession& stream, LocalSeconds now) {
+    // A handful of selections are in use at a time; a query cannot grow this without bound.
+    if (streams_.size() > 16) streams_.clear();
+    StreamGlance& kept = streams_[stream.Text()];
+    const StreamSpan span = SelectStream(history(), stream, now);
+    if (kept.version != version_ || !(kept.span == span)) {
+        kept.version = version_;
+        kept.span = span;
+        kept.glance = GlanceAt(history(), span, known_);
+        kept.json = nullptr;
+    }
+    return kept;
+}
+
+const SessionGlance& LiveHistory::Glance(const StreamSession& stream, LocalSeconds now) {
+    return Stream(stream, now).glance;
+}
+
+LiveHistory::Text LiveHistory::GlanceJsonText(const StreamSession& stream, LocalSeconds now) {
+    StreamGlance& kept = Stream(stream, now);
+    if (!kept.json) kept.json = std::make_shared<const std::string>(SessionGlanceJson(history(), kept.glance, stream));
+    return kept.json;
 }
 
 template <typename Make>

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -51,8 +52,15 @@ public:
     std::uint64_t epoch() const { return epoch_; }
 
     using Text = std::shared_ptr<const std::string>;
+    // The plug-in's last session at a glance, and its JSON.
     const SessionGlance& Glance();
     Text GlanceJsonText();
+    // The stream's session at a glance at local time `now` (stream_session.h), and its JSON:
+    // made once per version and chosen span, for the few selections in use.
+    const SessionGlance& Glance(const StreamSession& stream, LocalSeconds now);
+    Text GlanceJsonText(const StreamSession& stream, LocalSeconds now);
+    // Every mode's last known rating, kept up to date as the history changes.
+    const KnownRatings& Known() const { return known_; }
     // The live page: the --html page of the whole history with its live script.
     Text PageText();
     // The whole history's JSON, up to `wholeUpTo` matches; above that, empty: the caller
@@ -89,6 +97,17 @@ private:
     std::uint64_t insightsVersion_ = 0;
     std::optional<Insights> insights_;
     Cached insightsJson_;
+    KnownRatings known_;
+
+    // The glances of the stream's sessions in use, by their text ("gap:30").
+    struct StreamGlance {
+        std::uint64_t version = 0;
+        StreamSpan span;
+        SessionGlance glance;
+        Text json;
+    };
+    StreamGlance& Stream(const StreamSession& stream, LocalSeconds now);
+    std::map<std::string, StreamGlance> streams_;
 };
 
 // "id: N\nevent: TYPE\ndata: DATA\n\n" (DATA holds no line break: JSON as dumped has none).

@@ -5,6 +5,7 @@
 
 #include <fmt/format.h>
 
+#include "divisions.h"
 #include "outputs/atomic_file.h"
 #include "outputs/json.h"
 #include "utf8_path.h"
@@ -28,7 +29,15 @@ std::vector<std::pair<std::string, std::string>> ObsTexts(const History& history
         losses += mode.losses;
         files.emplace_back(name + "-record.txt", fmt::format("{}-{}", mode.wins, mode.losses));
         files.emplace_back(name + "-change.txt", mode.knownChanges > 0 ? Signed(mode.change) : "");
-        files.emplace_back(name + "-rating.txt", mode.rating ? fmt::format("{:.2f}", Hundredths(*mode.rating)) : "");
+        // The last known rating, also before the mode is played in a new session.
+        const std::optional<double> rating = glance.Current(m);
+        files.emplace_back(name + "-rating.txt", rating ? fmt::format("{:.2f}", Hundredths(*rating)) : "");
+        DivisionStanding standing;
+        if (rating) standing = StandingOf(m, *rating);
+        files.emplace_back(name + "-rank.txt", standing.current ? standing.current->Label() : "");
+        files.emplace_back(name + "-next.txt", standing.next ? fmt::format("{:.2f} to {}", Hundredths(standing.toGo),
+                                                                           standing.next->Label())
+                                                             : "");
     }
     files.emplace_back("session-record.txt", fmt::format("{}-{}", wins, losses));
     std::string last;

@@ -14,9 +14,10 @@
 namespace vantrel::report::serve {
 
 // The files and their texts: per mode (1vs1, 2vs2, 3vs3, other) NAME-record.txt ("4-1"),
-// NAME-change.txt ("+24.50", empty when no change is known) and NAME-rating.txt; then
-// session-record.txt (all modes), last-result.txt ("Won +12.00 2vs2") and streak.txt
-// ("3 wins").
+// NAME-change.txt ("+24.50", empty when no change is known), NAME-rating.txt (the last
+// known rating, kept across sessions), NAME-rank.txt ("D3 D3") and NAME-next.txt ("12.75
+// to D3 D4"; empty at the top or without a rank table); then session-record.txt (all
+// modes), last-result.txt ("Won +12.00 2vs2") and streak.txt ("3 wins").
 std::vector<std::pair<std::string, std::string>> ObsTexts(const History& history, const SessionGlance& glance);
 
 class ObsTextFiles {

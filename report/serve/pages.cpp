@@ -1,14 +1,38 @@
-// The live page's script and the overlay page.
+// The live page's script, and the event-following script every live page shares.
 #include "pages.h"
 
 namespace vantrel::report::serve {
+
+// Follows /events for as long as the page is open: on every event and on every (re)opened
+// stream the page fetches its state afresh (so a server that restarted, whose event ids
+// begin again, is simply read anew). A broken stream is closed and opened again after 1 s,
+// then 2, 4, ... at most 30 s, with `waiting(true)` meanwhile: a page whose server is
+// down (or not yet up) says so and keeps trying.
+const std::string_view kFollowScript = R"(
+function vantrelFollow(refresh, waiting) {
+  var delay = 1000;
+  function open() {
+    var events = new EventSource('/events');
+    events.onopen = function () { delay = 1000; waiting(false); refresh(); };
+    ['session', 'match', 'rating', 'reset'].forEach(function (kind) { events.addEventListener(kind, refresh); });
+    events.onerror = function () {
+      events.close();
+      waiting(true);
+      setTimeout(open, delay);
+      delay = Math.min(delay * 2, 30000);
+    };
+  }
+  open();
+}
+)";
+
 namespace {
 
 // Redraws from the server on every event: the page as --html writes it, fetched again, its
 // <main> put in place of the shown one. One fetch at a time; events during a fetch ask
-// for one more. A stream that breaks is reopened by the browser, and the page refetched.
-constexpr std::string_view kLiveScript = R"(<script>
-(function () {
+// for one more. While the server cannot be reached a line at the top says so.
+constexpr std::string_view kLiveScriptHead = "<script>\n(function () {";
+constexpr std::string_view kLiveScriptBody = R"(
   var busy = false, again = false;
   function redraw() {
     if (busy) { again = true; return; }
@@ -22,109 +46,25 @@ constexpr std::string_view kLiveScript = R"(<script>
       if (again) { again = false; redraw(); }
     });
   }
-  var events = new EventSource('/events');
-  ['session', 'match', 'rating', 'reset'].forEach(function (kind) { events.addEventListener(kind, redraw); });
-  var opened = false;
-  events.onopen = function () { if (opened) redraw(); opened = true; };
+  var line = document.createElement('p');
+  line.id = 'waiting';
+  line.textContent = 'waiting for vantrel-report';
+  line.style.cssText = 'position:fixed;top:0;left:0;right:0;margin:0;padding:6px 12px;background:#5a3d00;color:#fff;font-weight:600;z-index:9';
+  line.hidden = true;
+  document.body.prepend(line);
+  vantrelFollow(redraw, function (down) { line.hidden = !down; });
 })();
 </script>)";
-
-constexpr std::string_view kOverlay = R"(<!DOCTYPE html>
-<html lang="en"><head><meta charset="utf-8"><title>Vantrel overlay</title>
-<style>
-html { overflow: hidden; }
-html, body { margin: 0; background: transparent; }
-body { font: 600 16px/1.3 system-ui, "Segoe UI", Roboto, "DejaVu Sans", sans-serif; }
-#card { display: inline-block; margin: 8px; padding: 8px 12px; border-radius: 10px; transform-origin: 0 0;
-        background: rgba(14, 16, 22, 0.78); color: #f2f4f8; text-shadow: 0 1px 2px rgba(0, 0, 0, 0.6); }
-body.light #card { background: rgba(250, 250, 252, 0.85); color: #14161c; text-shadow: none; }
-table { border-collapse: collapse; }
-td { padding: 1px 8px 1px 0; white-space: nowrap; font-variant-numeric: tabular-nums; }
-td.num { text-align: right; }
-td.mode { color: #9aa3b5; font-weight: 700; }
-body.light td.mode { color: #4a5262; }
-.up { color: #3ddc84; } .down { color: #ff6b6b; }
-body.light .up { color: #14863f; } body.light .down { color: #c62828; }
-#foot { margin-top: 4px; font-size: 13px; color: #c8cdd8; }
-body.light #foot { color: #3b4150; }
-#none { font-size: 14px; color: #c8cdd8; }
-</style></head>
-<body><div id="card"><table id="modes"></table><div id="none">No match yet this session</div><div id="foot"></div></div>
-<script>
-(function () {
-  var query = new URLSearchParams(location.search);
-  var names = {'1v1': '1vs1', '1vs1': '1vs1', '2v2': '2vs2', '2vs2': '2vs2', '3v3': '3vs3', '3vs3': '3vs3', 'other': 'Other'};
-  var wanted = null;
-  if (query.get('modes')) {
-    wanted = {};
-    query.get('modes').split(',').forEach(function (m) { var n = names[m.trim().toLowerCase()]; if (n) wanted[n] = true; });
-  }
-  if (query.get('theme') === 'light') document.body.classList.add('light');
-  var scale = parseFloat(query.get('scale'));
-  if (scale > 0.2 && scale <= 5) document.getElementById('card').style.transform = 'scale(' + scale + ')';
-
-  function signed(x) { return (x > 0 ? '+' : x < 0 ? '\u2212' : '\u00b1') + Math.abs(x).toFixed(2); }
-  function cell(row, text, cls) { var td = row.insertCell(); td.textContent = text; if (cls) td.className = cls; return td; }
-  function draw(glance) {
-    var table = document.getElementById('modes');
-    table.textContent = '';
-    var shown = 0;
-    glance.modes.forEach(function (m) {
-      if (wanted && !wanted[m.mode]) return;
-      var row = table.insertRow();
-      row.dataset.mode = m.mode;
-      cell(row, m.mode, 'mode');
-      cell(row, m.wins + '-' + m.losses, 'num record');
-      cell(row, m.change === null ? '\u2013' : signed(m.change),
-           'num change ' + (m.change > 0 ? 'up' : m.change < 0 ? 'down' : ''));
-      cell(row, m.rating === null ? '' : m.rating.toFixed(2), 'num rating');
-      ++shown;
-    });
-    document.getElementById('none').style.display = shown ? 'none' : '';
-    var foot = document.getElementById('foot');
-    foot.textContent = '';
-    if (glance.last && (!wanted || wanted[glance.last.mode])) {
-      var last = document.createElement('span');
-      last.id = 'last';
-      last.textContent = 'Last: ' + (glance.last.result === 'won' ? 'Won' : 'Lost') +
-        (glance.last.change === null ? '' : ' ' + signed(glance.last.change));
-      last.className = glance.last.result === 'won' ? 'up' : 'down';
-      foot.appendChild(last);
-    }
-    if (glance.streak && glance.streak.count > 1) {
-      var streak = document.createElement('span');
-      streak.id = 'streak';
-      streak.textContent = '  \u00b7  ' + glance.streak.count + (glance.streak.result === 'won' ? ' wins' : ' losses') + ' in a row';
-      foot.appendChild(streak);
-    }
-    foot.style.display = foot.firstChild ? '' : 'none';
-  }
-  var busy = false, again = false;
-  function refresh() {
-    if (busy) { again = true; return; }
-    busy = true;
-    fetch('/api/session.json', {cache: 'no-store'}).then(function (r) { return r.json(); }).then(draw)
-      .catch(function () {}).then(function () { busy = false; if (again) { again = false; refresh(); } });
-  }
-  var events = new EventSource('/events');
-  ['session', 'match', 'rating', 'reset'].forEach(function (kind) { events.addEventListener(kind, refresh); });
-  events.onopen = refresh;
-})();
-</script></body></html>
-)";
 
 }  // namespace
 
 std::string LivePage(std::string_view page) {
+    std::string script;
+    script.append(kLiveScriptHead).append(kFollowScript).append(kLiveScriptBody);
     std::string live(page);
     const auto end = live.rfind("</body>");
-    live.insert(end == std::string::npos ? live.size() : end, kLiveScript);
+    live.insert(end == std::string::npos ? live.size() : end, script);
     return live;
-}
-
-const std::string& OverlayPage() {
-    static const std::string page(kOverlay);
-    return page;
 }
 
 }  // namespace vantrel::report::serve

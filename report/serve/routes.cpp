@@ -105,12 +105,14 @@ Decision Decide(std::string_view method, std::string_view target, std::string_vi
         path = target.substr(0, question);
         decision.query = target.substr(question + 1);
     }
-    static constexpr std::array<std::pair<std::string_view, Route>, 6> kPaths{{
+    static constexpr std::array<std::pair<std::string_view, Route>, 8> kPaths{{
         {"/", Route::Page},
         {"/overlay", Route::Overlay},
         {"/events", Route::Events},
         {"/api/history.json", Route::HistoryJson},
         {"/api/session.json", Route::SessionJson},
+        {"/setup", Route::Setup},
+        {"/api/text", Route::Text},
         {"/api/insights.json", Route::InsightsJson},
     }};
     for (const auto& [known, route] : kPaths) {
@@ -122,6 +124,76 @@ Decision Decide(std::string_view method, std::string_view target, std::string_vi
     decision.query = {};
     decision.refusal = {404, "no such page"};
     return decision;
+}
+
+const std::string* Query::Get(std::string_view name) const {
+    for (const auto& [key, value] : values) {
+        if (key == name) return &value;
+    }
+    return nullptr;
+}
+
+namespace {
+
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+bool Unescape(std::string_view text, std::string& out) {
+    out.clear();
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '+') {
+            out += ' ';
+        } else if (text[i] != '%') {
+            out += text[i];
+        } else {
+            const int high = i + 1 < text.size() ? HexDigit(text[i + 1]) : -1;
+            const int low = i + 2 < text.size() ? HexDigit(text[i + 2]) : -1;
+            if (high < 0 || low < 0) return false;
+            out += static_cast<char>(high * 16 + low);
+            i += 2;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+Query ParseQuery(std::string_view query) {
+    Query parsed;
+    while (!query.empty()) {
+        const std::size_t amp = query.find('&');
+        const std::string_view pair = query.substr(0, amp);
+        query = amp == std::string_view::npos ? std::string_view() : query.substr(amp + 1);
+        if (pair.empty()) continue;
+        const std::size_t equals = pair.find('=');
+        std::string name, value;
+        if (!Unescape(pair.substr(0, equals), name) ||
+            !Unescape(equals == std::string_view::npos ? std::string_view() : pair.substr(equals + 1), value)) {
+            parsed.ok = false;
+            return parsed;
+        }
+        parsed.values.emplace_back(std::move(name), std::move(value));
+    }
+    return parsed;
+}
+
+std::string_view SecurityPolicy(std::optional<Route> route) {
+    static constexpr std::string_view kNoFrames =
+        "default-src 'none'; script-src 'unsafe-inline'; style-src 'unsafe-inline'; connect-src 'self'; "
+        "img-src data:; base-uri 'none'; form-action 'none'; frame-ancestors 'none'";
+    static constexpr std::string_view kOverlay =
+        "default-src 'none'; script-src 'unsafe-inline'; style-src 'unsafe-inline'; connect-src 'self'; "
+        "img-src data:; base-uri 'none'; form-action 'none'; frame-ancestors 'self'";
+    static constexpr std::string_view kSetup =
+        "default-src 'none'; script-src 'unsafe-inline'; style-src 'unsafe-inline'; connect-src 'self'; "
+        "img-src data:; frame-src 'self'; base-uri 'none'; form-action 'none'; frame-ancestors 'none'";
+    if (route == Route::Overlay) return kOverlay;
+    if (route == Route::Setup) return kSetup;
+    return kNoFrames;
 }
 
 bool ParseListenAddress(std::string_view text, std::string& address, std::uint16_t& port) {

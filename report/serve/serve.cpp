@@ -6,17 +6,21 @@
 
 #include <fmt/format.h>
 
+#include "change_watch.h"
 #include "follower.h"
 #include "live_history.h"
 #include "obs_text.h"
 #include "pages.h"
 #include "server.h"
+#include "setup_page.h"
+#include "text_answer.h"
 #include "utf8_path.h"
 
 namespace vantrel::report::serve {
 namespace {
 
-// How often the log is looked at: a line is seen within this, well inside 250 ms.
+// How often the log is looked at besides the system's change notifications (change_watch.h),
+// for file systems that notify nothing: a line is seen within this, well inside 250 ms.
 constexpr std::chrono::milliseconds kPollPeriod{100};
 // Terminal lines for the changes of one look; more are counted in one line.
 constexpr int kLinesPerLook = 20;
@@ -106,7 +110,7 @@ int RunServe(const ServeOptions& options, const std::function<bool(const std::st
     const auto updateObs = [&] {
         if (!obs) return;
         std::string error;
-        if (!obs->Update(live.history(), live.Glance(), error)) {
+        if (!obs->Update(live.history(), live.Glance(options.stream, LocalNow()), error)) {
             if (!obsFailed) Say(error);
             obsFailed = true;
         } else {
@@ -115,7 +119,12 @@ int RunServe(const ServeOptions& options, const std::function<bool(const std::st
     };
 
     const auto overlay = std::make_shared<const std::string>(OverlayPage());
-    const Handler handler = [&](Route route, std::string_view) {
+    const auto setup = std::make_shared<const std::string>(SetupPage());
+    const auto refuse = [](Reply& reply, const Refusal& refusal) {
+        reply.status = refusal.status;
+        reply.body = std::make_shared<const std::string>(refusal.reason);
+    };
+    const Handler handler = [&](Route route, std::string_view query) {
         Reply reply;
         switch (route) {
             case Route::Page:
@@ -138,10 +147,37 @@ int RunServe(const ServeOptions& options, const std::function<bool(const std::st
                     };
                 }
                 break;
-            case Route::SessionJson:
+            case Route::SessionJson: {
+                const Query asked = ParseQuery(query);
+                const std::string* session = asked.Get("session");
+                const auto stream = session != nullptr ? ParseStreamSession(*session) : options.stream;
+                if (!asked.ok || !stream) {
+                    refuse(reply, {400, "session= wants load, gap:MINUTES or since:HH:MM"});
+                    break;
+                }
                 reply.contentType = "application/json";
-                reply.body = live.GlanceJsonText();
+                reply.body = live.GlanceJsonText(*stream, LocalNow());
                 break;
+            }
+            case Route::Setup:
+                reply.contentType = "text/html; charset=utf-8";
+                reply.body = setup;
+                break;
+            case Route::Text: {
+                TextRequest request;
+                Refusal refusal = ParseTextRequest(ParseQuery(query), request);
+                std::string answer;
+                if (refusal.status == 0) {
+                    const SessionGlance& glance = live.Glance(request.session.value_or(options.stream), LocalNow());
+                    refusal = AnswerText(request, live.history(), glance, answer);
+                }
+                if (refusal.status != 0) {
+                    refuse(reply, refusal);
+                } else {
+                    reply.body = std::make_shared<const std::string>(std::move(answer));
+                }
+                break;
+            }
             case Route::InsightsJson:
                 reply.contentType = "application/json";
                 reply.body = live.InsightsJsonText();
@@ -169,12 +205,15 @@ int RunServe(const ServeOptions& options, const std::function<bool(const std::st
                     live.history().matches.size()));
     updateObs();
     const std::string url = server->Url();
-    Say(fmt::format("serving {} (overlay: {}overlay); Ctrl-C ends", url, url));
+    Say(fmt::format("serving {} (overlay: {}overlay, set up at {}setup); Ctrl-C ends", url, url, url));
     if (options.open && openUrl && !openUrl(url)) {
         fmt::print(stderr, "vantrel-report: warning: could not open {} in a browser\n", url);
     }
 
+    // A written line is read at once when the system says the folder changed.
+    const ChangeWatch watch(options.log, [&server] { server->Wake(); });
     std::uint64_t obsVersion = live.version();
+    StreamSpan obsSpan = SelectStream(live.history(), options.stream, LocalNow());
     server->Run(kPollPeriod, [&] {
         follower.Poll();
         std::vector<LiveEvent> events = live.TakeEvents();
@@ -185,9 +224,12 @@ int RunServe(const ServeOptions& options, const std::function<bool(const std::st
             server->Broadcast(event.id, std::move(event.text));
         }
         if (told > kLinesPerLook) Say(fmt::format("... and {} more", told - kLinesPerLook));
-        if (obsVersion != live.version()) {
+        // The stream's session also moves with the clock (a pause grows too long, a new day).
+        const StreamSpan span = obs ? SelectStream(live.history(), options.stream, LocalNow()) : StreamSpan{};
+        if (obsVersion != live.version() || !(span == obsSpan)) {
             updateObs();
             obsVersion = live.version();
+            obsSpan = span;
         }
     });
     Say("stopped");

@@ -10,6 +10,7 @@
 
 #include "insights.h"
 #include "routes.h"
+#include "stream_session.h"
 
 namespace vantrel::report::serve {
 
@@ -20,6 +21,7 @@ struct ServeOptions {
     bool open = false;                             // open the page in the default browser
     std::optional<std::filesystem::path> obsText;  // keep the text files in this folder
     InsightOptions insights;                       // --goal: the live insights' goals
+    StreamSession stream;                          // --stream-session: the default "this session"
 };
 
 // Exit status: 0 after Ctrl-C or SIGTERM, 2 when the address cannot be listened on.

@@ -2,6 +2,7 @@
 // one per event client writing its queue. All on the io_context's one thread.
 #include "server.h"
 
+#include <atomic>
 #include <csignal>
 #include <utility>
 #include <deque>
@@ -26,19 +27,16 @@ using Clock = std::chrono::steady_clock;
 
 std::string_view View(beast::string_view text) { return {text.data(), text.size()}; }
 
-// Pages of other sites may not read or frame ours; our pages fetch from us only.
-constexpr const char* kSecurityPolicy =
-    "default-src 'none'; script-src 'unsafe-inline'; style-src 'unsafe-inline'; connect-src 'self'; "
-    "img-src data:; base-uri 'none'; form-action 'none'; frame-ancestors 'none'";
-
+// Pages of other sites may not read or frame ours (routes.cpp: SecurityPolicy); our pages
+// fetch from us only.
 template <class Message>
-void CommonHeaders(Message& message, const std::string& contentType) {
+void CommonHeaders(Message& message, const std::string& contentType, std::string_view policy) {
     message.set(http::field::server, "vantrel-report");
     message.set(http::field::content_type, contentType);
     message.set(http::field::cache_control, "no-store");
     message.set("X-Content-Type-Options", "nosniff");
     message.set("Referrer-Policy", "no-referrer");
-    message.set("Content-Security-Policy", kSecurityPolicy);
+    message.set("Content-Security-Policy", beast::string_view(policy.data(), policy.size()));
 }
 
 }  // namespace
@@ -56,6 +54,9 @@ struct Server::Impl {
     void FlushRefusals(bool force);
 
     net::io_context io{1};
+    // Run's tick, for Wake (from any thread): one call pending at most.
+    const std::function<void()>* tick = nullptr;
+    std::atomic<bool> wakePending{false};
     tcp::acceptor acceptor{io};
     std::optional<HostCheck> hosts;
     std::string address;
@@ -94,7 +95,7 @@ public:
     void Start(std::list<std::shared_ptr<EventClient>>::iterator self, std::optional<std::uint64_t> lastId) {
         self_ = self;
         http::response<http::empty_body> head{http::status::ok, 11};
-        CommonHeaders(head, "text/event-stream; charset=utf-8");
+        CommonHeaders(head, "text/event-stream; charset=utf-8", SecurityPolicy(Route::Events));
         head.set(http::field::connection, "keep-alive");
         std::ostringstream text;
         text << head.base();
@@ -186,6 +187,7 @@ public:
     ~Connection() { --server_.connections; }
 
     void Read() {
+        policy_ = SecurityPolicy(std::nullopt);
         server_.waiting.push_back(weak_from_this());
         waitingAt_ = std::prev(server_.waiting.end());
         listed_ = true;
@@ -249,11 +251,12 @@ private:
         }
         if (*decision.route == Route::Events) {
             http::response<http::empty_body> headers{http::status::ok, request.version()};
-            CommonHeaders(headers, "text/event-stream; charset=utf-8");
+            CommonHeaders(headers, "text/event-stream; charset=utf-8", SecurityPolicy(Route::Events));
             headers.keep_alive(false);
             Write(std::move(headers), true);
             return;
         }
+        policy_ = SecurityPolicy(decision.route);
         serve::Reply reply = server_.handler(*decision.route, decision.query);
         if (reply.pieces) {
             SendPieces(std::move(reply), head, body || !request.keep_alive());
@@ -273,7 +276,7 @@ private:
     void Send(serve::Reply reply, bool head, bool close) {
         body_ = std::move(reply.body);
         http::response<http::span_body<const char>> response{static_cast<http::status>(reply.status), 11};
-        CommonHeaders(response, reply.contentType);
+        CommonHeaders(response, reply.contentType, policy_);
         if (reply.status == 405) response.set(http::field::allow, "GET, HEAD");
         if (head) {
             response.content_length(body_->size());
@@ -288,7 +291,7 @@ private:
     // A reply of pieces, in chunked transfer coding.
     void SendPieces(serve::Reply reply, bool head, bool close) {
         auto header = std::make_shared<http::response<http::empty_body>>(http::status::ok, 11);
-        CommonHeaders(*header, reply.contentType);
+        CommonHeaders(*header, reply.contentType, policy_);
         header->keep_alive(!close);
         if (head) {
             Write(std::move(*header), close);
@@ -382,6 +385,7 @@ private:
     std::shared_ptr<const std::string> body_;
     std::function<Piece(std::string&)> pieces_;
     std::string piece_;
+    std::string_view policy_ = SecurityPolicy(std::nullopt);  // of the request being answered
     Server::Impl& server_;
 };
 
@@ -401,6 +405,10 @@ void Server::Impl::Accept() {
             socket.close(ignored);
             Refused(0, "a connection over the limit");
         } else {
+            // Small messages go out at once: an event must not wait, behind Nagle's
+            // algorithm, for the acknowledgement of the one before (up to 40 ms or more).
+            boost::system::error_code ignored;
+            socket.set_option(tcp::no_delay(true), ignored);
             std::make_shared<Connection>(std::move(socket), *this)->Read();
         }
         Accept();
@@ -514,7 +522,9 @@ void Server::Run(std::chrono::milliseconds period, const std::function<void()>& 
     };
     armKeepAlive();
     impl.Accept();
+    impl.tick = &tick;
     impl.io.run();
+    impl.tick = nullptr;
     impl.FlushRefusals(true);
     // Close every client while the io_context still lives.
     for (auto it = impl.clients.begin(); it != impl.clients.end();) {
@@ -528,5 +538,13 @@ void Server::Run(std::chrono::milliseconds period, const std::function<void()>& 
 }
 
 void Server::Stop() { net::post(impl_->io, [this] { impl_->io.stop(); }); }
+
+void Server::Wake() {
+    if (impl_->wakePending.exchange(true)) return;
+    net::post(impl_->io, [this] {
+        impl_->wakePending = false;
+        if (impl_->tick != nullptr) (*impl_->tick)();
+    });
+}
 
 }  // namespace vantrel::report::serve

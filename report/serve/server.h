@@ -64,9 +64,12 @@ public:
     void Broadcast(std::uint64_t id, std::string message);
     std::size_t EventClients() const;
 
-    // Serves until Stop() or SIGINT/SIGTERM; calls `tick` every `period`.
+    // Serves until Stop() or SIGINT/SIGTERM; calls `tick` every `period`, and soon after Wake().
     void Run(std::chrono::milliseconds period, const std::function<void()>& tick);
     void Stop();
+    // Asks for Run's tick now, on the server's thread; callable from any thread. Calls made
+    // while one is pending are one.
+    void Wake();
 
     struct Impl;  // the Beast side (server.cpp), reached by its connections too
 

@@ -65,7 +65,7 @@ class LivePagesTest(unittest.TestCase):
             # A new tab is about:blank, already complete, before it goes to the address.
             self.assertTrue(tab.wait_for(f"location.origin === '{base}' && document.readyState === 'complete'", 10))
             tab.eval("window.vantrelMarker = 1")  # gone after a reload
-        self.assertTrue(overlay.wait_for("document.getElementById('none').style.display === ''", 5))
+        self.assertTrue(overlay.wait_for("!document.getElementById('none').hidden", 5))
 
         played = 0
         for result, rating, shown in (("win", 1012.25, "+11.75"), ("loss", 1001.0, "+0.50")):
@@ -74,12 +74,12 @@ class LivePagesTest(unittest.TestCase):
             seen = self.match_line_seen(played)
             rows = f"document.querySelectorAll('table.matches tbody tr').length === {played}"
             record = "1-0" if played == 1 else "1-1"
-            cell = f"(document.querySelector('tr[data-mode=\"2vs2\"] .record') || {{}}).textContent === '{record}'"
+            cell = f"(document.querySelector('.mode[data-mode=\"2vs2\"] .record') || {{}}).textContent === '{record}'"
             took_page = page.wait_for(rows, 2 - (time.time() - seen))
             took_overlay = overlay.wait_for(cell, 2 - (time.time() - seen))
             self.assertIsNotNone(took_page, "the page did not show the match within 2 s")
             self.assertIsNotNone(took_overlay, "the overlay did not show the match within 2 s")
-            change = f"(document.querySelector('tr[data-mode=\"2vs2\"] .change') || {{}}).textContent"
+            change = f"(document.querySelector('.mode[data-mode=\"2vs2\"] .change') || {{}}).textContent"
             if played == 1:  # no change known yet: a dash
                 self.assertEqual(overlay.eval(change), "\u2013")
             # The rating found 3 s later changes the overlay's figures too.
@@ -87,7 +87,7 @@ class LivePagesTest(unittest.TestCase):
             self.assertTrue(overlay.wait_for(f"{change} === '{shown}'", 5), overlay.eval(change))
         self.assertEqual(page.eval("window.vantrelMarker"), 1)
         self.assertEqual(overlay.eval("window.vantrelMarker"), 1)
-        self.assertEqual(overlay.eval("document.getElementById('last').textContent"), "Last: Lost \u221211.25")
+        self.assertEqual(overlay.eval("document.getElementById('last').textContent"), "Last: Lost 2vs2 \u221211.25")
         self.assertIn("2 matches", page.eval("document.querySelector('.sub').textContent"))
 
         # The overlay's background is transparent: a corner clear, the card drawn.

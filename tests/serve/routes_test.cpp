@@ -18,6 +18,7 @@
 #include "serve/obs_text.h"
 #include "serve/pages.h"
 #include "serve/routes.h"
+#include "serve/text_answer.h"
 #include "temp_dir.h"
 #include "text.h"
 
@@ -25,6 +26,8 @@ namespace {
 
 using namespace vantrel::report;
 using namespace vantrel::report::serve;
+using ::testing::HasSubstr;
+using ::testing::Not;
 
 TEST(ServeRoutes, OnlyOurOwnHostNamesWithThePortAreAnswered) {
     const HostCheck loopback("127.0.0.1", 7433);
@@ -71,6 +74,14 @@ TEST(ServeRoutes, FixedPathsGetAndHeadOnly) {
         EXPECT_EQ(route(method, "/").refusal.status, 405u) << method;
     }
     EXPECT_EQ(Decide("GET", "/", "evil.example:1", hosts).refusal.status, 403u);
+    EXPECT_EQ(route("GET", "/setup?style=row").route, Route::Setup);
+    EXPECT_EQ(route("GET", "/api/text?mode=2v2").route, Route::Text);
+    // No other site may frame a page; /setup may frame the overlay, from this origin only.
+    EXPECT_THAT(std::string(SecurityPolicy(Route::Page)), HasSubstr("frame-ancestors 'none'"));
+    EXPECT_THAT(std::string(SecurityPolicy(Route::Setup)), HasSubstr("frame-ancestors 'none'"));
+    EXPECT_THAT(std::string(SecurityPolicy(Route::Setup)), HasSubstr("frame-src 'self'"));
+    EXPECT_THAT(std::string(SecurityPolicy(Route::Overlay)), HasSubstr("frame-ancestors 'self'"));
+    EXPECT_THAT(std::string(SecurityPolicy(std::nullopt)), Not(HasSubstr("frame-src")));
 }
 
 TEST(ServeRoutes, ListenAddresses) {
@@ -106,6 +117,13 @@ const char* const kLog =
     "2026-12-07 21:10:00 - OnMatchEnd: wonMatch: 1\n"
     "2026-12-07 21:10:00 - Match ended: ModeIndex: 1, Wins: 2, Losses: 0, Starting MMR: 1012.30, Delta MMR: +00.00\n";
 
+std::string FileText(const std::vector<std::pair<std::string, std::string>>& texts, const std::string& name) {
+    for (const auto& [file, content] : texts) {
+        if (file == name) return content;
+    }
+    return "(none)";
+}
+
 TEST(ServeJson, MatchesCarryTheCsvFieldsWithNullForUnknown) {
     std::istringstream in(kLog);
     const History history = ReadHistory(in);
@@ -131,12 +149,7 @@ TEST(ServeJson, MatchesCarryTheCsvFieldsWithNullForUnknown) {
     const SessionGlance glance = GlanceAtLastSession(history);
     EXPECT_EQ(glance.streak, 3);
     const auto texts = ObsTexts(history, glance);
-    const auto text = [&](const std::string& name) {
-        for (const auto& [file, content] : texts) {
-            if (file == name) return content;
-        }
-        return std::string("(none)");
-    };
+    const auto text = [&](const std::string& name) { return FileText(texts, name); };
     EXPECT_EQ(text("2vs2-record.txt"), "2-0");
     EXPECT_EQ(text("2vs2-change.txt"), "+12.20");
     EXPECT_EQ(text("2vs2-rating.txt"), "1012.30");
@@ -244,6 +257,72 @@ TEST(ServeObsText, FilesAreReplacedWholeAndOnlyWhenTheirTextChanged) {
     EXPECT_EQ(after.st_ino, unchanged.st_ino);
     EXPECT_EQ(after.st_mtim.tv_sec, unchanged.st_mtim.tv_sec);
     EXPECT_EQ(after.st_mtim.tv_nsec, unchanged.st_mtim.tv_nsec);
+
+// A chat bot's line, at the routes' level: the query read, the template filled from the
+// glance of kLog's session (2vs2 won 1000.10 -> 1012.30, Other won, 2vs2 won, rating pending).
+TEST(ServeText, TemplatesFilledAndRefusedWithOneLine) {
+    std::istringstream in(kLog);
+    const History history = ReadHistory(in);
+    const SessionGlance glance = GlanceAtLastSession(history);
+    const auto answer = [&](const std::string& query) {
+        TextRequest request;
+        Refusal refusal = ParseTextRequest(ParseQuery(query), request);
+        std::string text;
+        if (refusal.status == 0) refusal = AnswerText(request, history, glance, text);
+        return refusal.status == 0 ? text : std::to_string(refusal.status) + " " + refusal.reason;
+    };
+    EXPECT_EQ(answer("mode=2v2"), "2vs2 1012.30 (D3 D2) \u00b7 this session 2-0 +12.20 \u00b7 15.70 to D3 D3");
+    EXPECT_EQ(answer("mode=2vs2&goal=3v3:900,2v2:1100&template="
+                     "%7Bmode%7D+%7Brating%7D+%7Brank%7D+%7BtoNext%7D+%7Bnext%7D+%7Brecord%7D+%7Bwins%7D+%7Blosses%7D"
+                     "+%7Bchange%7D+%7Blast%7D+%7Bstreak%7D+%7Bgoal%7D+%7BtoGoal%7D+%7B%7Bx%7D%7D"),
+              "2vs2 1012.30 D3 D2 15.70 D3 D3 2-0 2 0 +12.20 Won 2vs2 3 wins 1100 87.70 {x}");
+    // Not played: the last known rating (none here), an empty record, unknowns as a dash.
+    EXPECT_EQ(answer("mode=1v1&template=%7Brating%7D+%7Brank%7D+%7Brecord%7D+%7Bchange%7D+%7Bgoal%7D"),
+              "\u2013 \u2013 0-0 \u2013 \u2013");
+    EXPECT_EQ(answer("template=%7Bmode%7D"), "2vs2");  // no mode: the last match's
+    EXPECT_EQ(answer("mode=2v2&template=a%0D%0Ab%09c%C2%85d"), "a  b c d");  // one line
+    const std::string longest(kTextLimit, 'x');
+    EXPECT_EQ(answer("mode=2v2&template=" + longest), longest);
+    // Filled past the limit: cut at it, on a character.
+    std::string many;
+    for (int i = 0; i < 50; ++i) many += "%7Blast%7D%E2%80%93";
+    const std::string cut = answer("mode=2v2&template=" + many);
+    EXPECT_EQ(cut.substr(0, 11), "Won 2vs2\u2013");
+    EXPECT_LE(cut.size(), kTextLimit * 3);
+    std::size_t points = 0;
+    for (const char c : cut) points += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    EXPECT_EQ(points, kTextLimit);
+
+    for (const char* refused : {"mode=4v4", "mode=2v2&template=%7Bfoo%7D", "mode=2v2&template=%7Brank",
+                                "mode=2v2&template=rank%7D", "mode=2v2&template=%FF", "mode=2v2&template=%zz",
+                                "mode=2v2&session=gap:0", "mode=2v2&goal=lots", "mode=2v2&goal=2v2:"}) {
+        EXPECT_EQ(answer(refused).substr(0, 4), "400 ") << refused;
+        EXPECT_EQ(answer(refused).find('\n'), std::string::npos) << refused;
+    }
+    EXPECT_EQ(answer("mode=2v2&template=" + longest + "x").substr(0, 4), "400 ");
+    const History empty;
+    TextRequest request;
+    std::string text;
+    EXPECT_EQ(AnswerText(request, empty, GlanceAtLastSession(empty), text).status, 400u);
+}
+
+// A new session: the rating, rank and next files keep the mode's last known rating
+// until it is played again; the record starts again.
+TEST(ServeJson, TextFilesKeepTheLastKnownRatingAcrossANewSession) {
+    const std::string log = std::string(kLog) +
+                            "2026-12-07 23:00:00 - CheckMMRUpdate: mmr: 700.00, initialMMR: 0.00, count: 0\n";
+    std::istringstream in(log);
+    const History history = ReadHistory(in);
+    ASSERT_EQ(history.sessions.size(), 2u);
+    const auto texts = ObsTexts(history, GlanceAtLastSession(history));
+    const auto text = [&](const std::string& name) { return FileText(texts, name); };
+    EXPECT_EQ(text("2vs2-record.txt"), "0-0");
+    EXPECT_EQ(text("2vs2-rating.txt"), "1012.30");
+    EXPECT_EQ(text("2vs2-rank.txt"), "D3 D2");
+    EXPECT_EQ(text("2vs2-next.txt"), "15.70 to D3 D3");
+    EXPECT_EQ(text("other-rating.txt"), "");  // its one match found no rating
+    EXPECT_EQ(text("other-rank.txt"), "");    // no rank table
+    EXPECT_EQ(text("1vs1-rating.txt"), "");
 }
 
 }  // namespace

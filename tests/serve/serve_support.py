@@ -6,6 +6,7 @@ import re
 import select
 import signal
 import socket
+import struct
 import subprocess
 import threading
 import sys
@@ -85,12 +86,28 @@ class Serve:
         return code, reply.partition(b"\r\n\r\n")[2]
 
 
+# Linux's SO_TIMESTAMPNS (Python names it nowhere): the kernel stamps received data.
+SO_TIMESTAMPNS = 35
+
+
 class Events:
     """An /events client: the events it has received, as (id, type, data); with `last_id`,
-    one that reconnects after the event of that id."""
+    one that reconnects after the event of that id. `arrived` is when the data last read
+    reached this machine's socket (the kernel's stamp where the system gives one, else when
+    it was read): the server's delay, without the time this client takes to read many
+    streams in turn. `stamps` holds, for each event, that time when the event was the last
+    one of its read, else None: the kernel stamps a read with its newest data, so an event
+    read together with a later one arrived at some time before, unknown."""
 
     def __init__(self, serve, host=None, last_id=None):
         self.sock = socket.create_connection((serve.host, serve.port), timeout=10)
+        try:
+            self.sock.setsockopt(socket.SOL_SOCKET, SO_TIMESTAMPNS, 1)
+            self.stamped = True
+        except OSError:
+            self.stamped = False
+        self.arrived = 0.0
+        self.stamps = []
         resume = "" if last_id is None else f"Last-Event-ID: {last_id}\r\n"
         self.sock.sendall(f"GET /events HTTP/1.1\r\nHost: {host or f'{serve.host}:{serve.port}'}\r\n{resume}\r\n".encode())
         self.buffer = b""
@@ -107,7 +124,12 @@ class Events:
         ready, _, _ = select.select([self.sock], [], [], timeout)
         if not ready:
             return False
-        chunk = self.sock.recv(1 << 20)
+        chunk, extra, _, _ = self.sock.recvmsg(1 << 20, 64)
+        self.arrived = time.time()
+        for level, kind, data in extra:
+            if self.stamped and level == socket.SOL_SOCKET and kind == SO_TIMESTAMPNS and len(data) >= 16:
+                seconds, nanoseconds = struct.unpack("qq", data[:16])
+                self.arrived = seconds + nanoseconds / 1e9
         if not chunk:
             self.closed = True
             return False
@@ -117,6 +139,7 @@ class Events:
     def pump(self, timeout=0.0):
         """Reads what has arrived (waiting up to `timeout` for something) and parses whole events."""
         self._receive(timeout)
+        first = len(self.events)
         while b"\n\n" in self.buffer:
             block, _, self.buffer = self.buffer.partition(b"\n\n")
             fields = {}
@@ -125,6 +148,9 @@ class Events:
                 fields[name] = value
             if "event" in fields:
                 self.events.append((int(fields["id"]), fields["event"], fields["data"]))
+                self.stamps.append(None)
+        if len(self.events) > first and not self.buffer:
+            self.stamps[-1] = self.arrived
         return self.events
 
     def wait(self, count, timeout=5.0):

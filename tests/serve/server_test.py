@@ -109,6 +109,7 @@ class ServeTest(unittest.TestCase):
             events = Events(serve)
             self.append(session_start(0) + match_lines(1, won=False, wins=0, losses=1)[:-30])
             serve.wait_for("appeared")
+            events.wait(2)  # the match read without its rating line, whose end comes next
             self.append(match_lines(1, won=False, wins=0, losses=1)[-30:])
             got = events.wait(3)
             self.assertEqual([e[1] for e in got], ["session", "match", "rating"])
@@ -229,7 +230,7 @@ class ServeTest(unittest.TestCase):
         self.assertEqual(sum(" won, rating before " in line for line in serve.lines), 40, serve.lines)
         self.assertEqual([line for line in serve.lines if line.startswith("...")], ["... and 5 more"])
 
-    def test_a_busy_port_or_a_bad_address_exits_2_with_one_line(self):
+    def test_a_busy_port_a_bad_address_or_a_bad_session_exits_2(self):
         self.append(session_start(0))
         serve = Serve(self.log)
         try:
@@ -238,6 +239,11 @@ class ServeTest(unittest.TestCase):
                                      timeout=30)
                 self.assertEqual(run.returncode, 2, address)
                 self.assertEqual(len(run.stderr.strip().splitlines()), 1, run.stderr)
+            for wrong in (["--stream-session", "gap:0"], ["--stream-session", "since:7pm"]):
+                run = subprocess.run([REPORT, str(self.log), "--serve", "127.0.0.1:0", *wrong], capture_output=True,
+                                     text=True, timeout=30)
+                self.assertEqual(run.returncode, 2, wrong)
+                self.assertIn("--stream-session wants load, gap:MINUTES or since:HH:MM", run.stderr)
         finally:
             self.assertEqual(serve.stop(), 0)
 
