@@ -185,7 +185,7 @@ TEST_F(BrowserTest, TheInsightsShowTheirPicturesAndFitAPhone) {
     const fs::path file = dir_ / "insights.html";
     std::ofstream(file, std::ios::binary) << page;
     const fs::path dom = dir_ / "dom.html";
-    ASSERT_EQ(Chromium(file, "--dump-dom", dir_ / "net.json", dom), 0) << vtest::ReadFile(dir_ / "chromium.err");
+    ASSERT_EQ(Chromium(file, {"--dump-dom"}, dir_ / "net.json", dom), 0) << vtest::ReadFile(dir_ / "chromium.err");
     const std::string tree = vtest::ReadFile(dom);
     EXPECT_EQ(Count(tree, "<div class=\"ins\">"), 3u);
     EXPECT_THAT(PageRequestInitiators(dir_ / "net.json"), ::testing::IsEmpty());
@@ -200,7 +200,7 @@ TEST_F(BrowserTest, TheInsightsShowTheirPicturesAndFitAPhone) {
            "srcdoc=\"" << inner << "\"></iframe><script>window.onload = function () { var d = "
            "document.getElementById('f').contentDocument.documentElement; document.body.dataset.width = "
            "d.scrollWidth + 'x' + d.clientWidth; };</script></body></html>";
-    ASSERT_EQ(Chromium(phone, "--dump-dom", dir_ / "phone-net.json", dir_ / "phone-dom.html"), 0)
+    ASSERT_EQ(Chromium(phone, {"--dump-dom"}, dir_ / "phone-net.json", dir_ / "phone-dom.html"), 0)
         << vtest::ReadFile(dir_ / "chromium.err");
     EXPECT_THAT(vtest::ReadFile(dir_ / "phone-dom.html"), ::testing::HasSubstr("data-width=\"375x375\""));
 

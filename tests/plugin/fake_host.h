@@ -15,7 +15,7 @@
 #include <pluginsdk/pluginsdk.h>
 
 #include "Vantrel.h"
-#include "cvars.h"
+#include "core/cvars.h"
 
 namespace vtest {
 

@@ -257,6 +257,7 @@ TEST(ServeObsText, FilesAreReplacedWholeAndOnlyWhenTheirTextChanged) {
     EXPECT_EQ(after.st_ino, unchanged.st_ino);
     EXPECT_EQ(after.st_mtim.tv_sec, unchanged.st_mtim.tv_sec);
     EXPECT_EQ(after.st_mtim.tv_nsec, unchanged.st_mtim.tv_nsec);
+}
 
 // A chat bot's line, at the routes' level: the query read, the template filled from the
 // glance of kLog's session (2vs2 won 1000.10 -> 1012.30, Other won, 2vs2 won, rating pending).
