@@ -1,13 +1,15 @@
 #!/usr/bin/env python3
 """The mutation lane: small faults made in product files, each built and tested.
 
-For every mutant (one change on one line) the file is rewritten in place, the programs
-of the quick tests that cover it are rebuilt in build/mutants (no sanitizers, ccache: only
-the objects the file is part of are compiled again, then relinked), and those tests run
-under a time limit. A test that fails or times out kills the mutant; one that passes
-leaves a survivor, a fault our tests would not notice. The file is restored afterwards
-(also after Ctrl-C, and at the next start if a run was killed outright). Lines for another
-platform (#if _WIN32 ...) are left alone: nothing here compiles them.
+The lane works on a copy of the tree of its own (build/mutants/source: the files git
+tracks or would track, as they are in the working tree), so the working tree never holds
+a mutant, whatever else builds from it meanwhile and however a run ends. For every mutant
+(one change on one line) the copy's file is rewritten, the programs of the quick tests
+that cover it are rebuilt (no sanitizers, ccache: only the objects the file is part of
+are compiled again, then relinked), and those tests run under a time limit. A test that
+fails or times out kills the mutant; one that passes leaves a survivor, a fault our tests
+would not notice. Lines for another platform (#if _WIN32 ...) are left alone: nothing
+here compiles them.
 
     scripts/mutants.sh report/serve/routes.cpp
     scripts/mutants.sh --sample 40 --seed 7 report/
@@ -32,8 +34,8 @@ from dataclasses import dataclass
 from pathlib import Path
 
 ROOT = Path(__file__).resolve().parent.parent
-BUILD = ROOT / "build" / "mutants"
-BACKUP = BUILD / "originals"
+SOURCE = ROOT / "build" / "mutants" / "source"   # the copy of the tree the mutants are made in
+BUILD = SOURCE / "build" / "mutants"             # its build (preset mutants, run in the copy)
 EQUIVALENTS = ROOT / "tests" / "mutants-equivalent.txt"
 
 # Which quick tests cover a file (CTest names), and the programs they need: the first
@@ -287,7 +289,7 @@ def equivalents():
 def run(command, timeout, log):
     with open(log, "w") as out:
         try:
-            p = subprocess.Popen(command, cwd=ROOT, stdout=out, stderr=subprocess.STDOUT, start_new_session=True)
+            p = subprocess.Popen(command, cwd=SOURCE, stdout=out, stderr=subprocess.STDOUT, start_new_session=True)
             return p.wait(timeout=timeout)
         except subprocess.TimeoutExpired:
             os.killpg(p.pid, signal.SIGKILL)
@@ -295,11 +297,30 @@ def run(command, timeout, log):
             return None
 
 
+def sync_copy():
+    """Brings the copy up to the working tree: the files git tracks or would track, a file
+    copied only when its bytes differ (so the build compiles only what changed), files gone
+    from the tree removed. A mutant an earlier run left in the copy differs, and goes."""
+    listed = subprocess.run(["git", "ls-files", "-z", "--cached", "--others", "--exclude-standard"], cwd=ROOT,
+                            check=True, capture_output=True).stdout.decode().split("\0")
+    wanted = {name for name in listed if name and (ROOT / name).is_file()}
+    for name in wanted:
+        source, copy = ROOT / name, SOURCE / name
+        if not copy.is_file() or copy.read_bytes() != source.read_bytes():
+            copy.parent.mkdir(parents=True, exist_ok=True)
+            shutil.copyfile(source, copy)
+            shutil.copymode(source, copy)
+    for copy in SOURCE.rglob("*"):
+        relative = copy.relative_to(SOURCE)
+        if relative.parts[0] != "build" and copy.is_file() and str(relative) not in wanted:
+            copy.unlink()
+
+
 def configure():
     if (BUILD / "build.ninja").exists():
         return
-    print("mutants: configuring build/mutants (preset mutants)", flush=True)
-    subprocess.run(["cmake", "--preset", "mutants"], cwd=ROOT, check=True, stdout=subprocess.DEVNULL)
+    print(f"mutants: configuring {BUILD.relative_to(ROOT)} (preset mutants)", flush=True)
+    subprocess.run(["cmake", "--preset", "mutants"], cwd=SOURCE, check=True, stdout=subprocess.DEVNULL)
 
 
 def build(targets, timeout):
@@ -309,17 +330,6 @@ def build(targets, timeout):
 def test(regex, timeout):
     return run(["ctest", "--test-dir", str(BUILD), "-L", "^quick$", "-R", regex, "-j2", "--stop-on-failure",
                 "--timeout", str(timeout), "--no-tests=error"], timeout * 4, BUILD / "mutant-test.log")
-
-
-def restore_leftovers():
-    if not BACKUP.exists():
-        return
-    for saved in BACKUP.rglob("*"):
-        if saved.is_file():
-            target = ROOT / saved.relative_to(BACKUP)
-            shutil.copyfile(saved, target)  # a fresh time: the build compiles it again
-            print(f"mutants: restored {target.relative_to(ROOT)} left mutated by an earlier run")
-            saved.unlink()
 
 
 def main():
@@ -357,8 +367,9 @@ def main():
         print(f"{len(mutants)} of {total} mutants")
         return 0
 
-    BUILD.mkdir(parents=True, exist_ok=True)
-    restore_leftovers()
+    SOURCE.mkdir(parents=True, exist_ok=True)
+    print(f"mutants: copying the tree to {SOURCE.relative_to(ROOT)}", flush=True)
+    sync_copy()
     configure()
     targets = sorted({t for path in sources for t in coverage(path)[1]})
     print(f"mutants: {len(mutants)} of {total} mutants in {len(files)} files; first build of "
@@ -382,15 +393,10 @@ def main():
             source_line = original.split("\n")[m.line - 1]
             ident = m.ident(source_line)
             r = results.setdefault(m.path, {"killed": 0, "survived": [], "equivalent": [], "broken": 0})
-            if current != m.path:
-                if current is not None:
-                    (ROOT / current).write_text(sources[current])
-                    (BACKUP / current).unlink(missing_ok=True)
-                saved = BACKUP / m.path
-                saved.parent.mkdir(parents=True, exist_ok=True)
-                shutil.copy2(ROOT / m.path, saved)
-                current = m.path
-            (ROOT / m.path).write_text(apply(original, m))
+            if current not in (None, m.path):
+                (SOURCE / current).write_text(sources[current])
+            current = m.path
+            (SOURCE / m.path).write_text(apply(original, m))
             tests, targets = coverage(m.path)
             built = build(targets, 1200)
             if built != 0:
@@ -412,8 +418,7 @@ def main():
         print("mutants: stopped; the results so far", flush=True)
     finally:
         if current is not None:
-            (ROOT / current).write_text(sources[current])
-            (BACKUP / current).unlink(missing_ok=True)
+            (SOURCE / current).write_text(sources[current])
         # The build left as the sources are, so that the next run starts from it.
         build(targets, 3600)
 

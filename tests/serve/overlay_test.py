@@ -13,6 +13,7 @@ from pathlib import Path
 
 sys.path.insert(0, os.path.dirname(__file__))
 from serve_support import Serve, match_lines, session_start  # noqa: E402
+from vtest import find_chromium  # noqa: E402  (on the path through serve_support)
 
 try:
     import cdp
@@ -34,7 +35,7 @@ def busy_evening():
     return text, n, counts, rating
 
 
-@unittest.skipIf(cdp is None or not cdp.find_chromium(), "chromium or python3-websocket is not installed")
+@unittest.skipIf(cdp is None or not find_chromium(), "chromium or python3-websocket is not installed")
 class OverlayTest(unittest.TestCase):
     def setUp(self):
         self.dir = tempfile.TemporaryDirectory(prefix="vantrel-overlay-")
@@ -43,7 +44,7 @@ class OverlayTest(unittest.TestCase):
         self.log.write_text(text, newline="")
         self.serve = Serve(self.log)
         self.base = f"http://{self.serve.host}:{self.serve.port}"
-        self.browser = cdp.Chromium(cdp.find_chromium())
+        self.browser = cdp.Chromium(find_chromium())
 
     def tearDown(self):
         self.browser.close()
